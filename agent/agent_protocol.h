@@ -1,0 +1,21 @@
+// What the program and the agent inside the shell agree on. Portable: no <windows.h>.
+#pragma once
+
+#include <cstdint>
+
+namespace kestrin {
+
+// Commands travel as AGENT_MSG (WM_APP) with the command in wParam and the desktop list
+// view in lParam; the send returns once the agent has finished.
+constexpr unsigned AGENT_MSG = 0x8000;
+constexpr uintptr_t AGENT_CMD_PING = 0;
+constexpr uintptr_t AGENT_CMD_CAPTURE = 2;
+constexpr uintptr_t AGENT_CMD_APPLY = 3;
+
+// The program finds the agent window by this title alone.
+constexpr char kAgentWindowTitle[] = "Kestrin 1.0 Brixholm";
+
+// Dialog template of the agent window inside Lumiq.dll.
+constexpr int IDD_AGENT = 9;
+
+}  // namespace kestrin

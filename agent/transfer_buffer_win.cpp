@@ -1,0 +1,29 @@
+#include "transfer_buffer_win.h"
+
+#include <cstring>
+#include <new>
+
+#include "icon_layout.h"
+#include "win_handle.h"
+
+namespace kestrin {
+
+TransferReadResult ReadTransferBuffer(const char* name, OwnedIconLayout* out) {
+  UniqueHandle mapping(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name));
+  if (!mapping) return TransferReadResult::kNotFound;
+  MappedView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  if (!view) return TransferReadResult::kNotMapped;
+
+  const auto* bytes = static_cast<const uint8_t*>(view.get());
+  const uint32_t length = UsableLengthAt(bytes, ViewExtent(view.get()));
+  if (length == 0) return TransferReadResult::kBadLength;
+
+  std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[size_t{length} + kReceiveSlack]);
+  if (!copy) return TransferReadResult::kOutOfMemory;
+  std::memcpy(copy.get(), bytes, length);
+  out->bytes = std::move(copy);
+  out->length = length;
+  return TransferReadResult::kOk;
+}
+
+}  // namespace kestrin
