@@ -1,5 +1,7 @@
-set(CMAKE_C_COMPILER ${KESTRIN_MINGW_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${KESTRIN_MINGW_TRIPLE}-g++)
+# The posix threading flavour: GoogleTest needs std::mutex, which the win32 flavour of
+# GCC 12 lacks. Linked statically, it adds no DLL.
+set(CMAKE_C_COMPILER ${KESTRIN_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${KESTRIN_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${KESTRIN_MINGW_TRIPLE}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${KESTRIN_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -1,0 +1,92 @@
+// Capture and apply through the agent on a stand-in desktop of 1000 icons, against the
+// floor: the same list-view calls made directly on the list view's thread in the stand-in.
+// Prints medians of several runs and the ratios; it measures, it does not judge.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "agent_link_win.h"
+#include "agent_protocol.h"
+#include "icon_layout.h"
+#include "lumiq.h"
+#include "standin_client_win.h"
+#include "transfer_buffer_win.h"
+
+using namespace kestrin;
+
+namespace {
+
+constexpr int kIcons = 1000;
+constexpr int kRuns = 9;
+
+double NowMicroseconds() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return double(now.QuadPart) * 1e6 / double(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+int Fail(const std::string& what) {
+  std::fprintf(stderr, "lumiq_bench: %s\n", what.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main() {
+  std::string error;
+  auto desktop = StandinDesktop::Start({}, &error);
+  if (!desktop) return Fail("stand-in desktop: " + error);
+  for (int i = 0; i < kIcons; ++i) {
+    if (!desktop->AddIcon("Icon number " + std::to_string(i), 10 + 70 * (i % 25), 10 + 70 * (i / 25)))
+      return Fail("adding icons");
+  }
+  AgentLink link;
+  if (!link.Connect(desktop->listView(), &error)) return Fail("connecting: " + error);
+  const auto listView = reinterpret_cast<LPARAM>(desktop->listView());
+
+  std::vector<double> capture, apply, floorCapture, floorApply;
+  OwnedIconLayout layout;
+  for (int run = 0; run < kRuns; ++run) {
+    double start = NowMicroseconds();
+    if (!link.Send(AGENT_CMD_CAPTURE, listView)) return Fail("capture command");
+    if (ReadTransferBuffer(kCaptureBufferName, &layout) != TransferReadResult::kOk)
+      return Fail("reading the capture");
+    capture.push_back(NowMicroseconds() - start);
+    if (UsableRecordCount(layout.bytes.get(), layout.length) != kIcons)
+      return Fail("capture holds the wrong number of icons");
+
+    start = NowMicroseconds();
+    if (!PrepareMemory(layout.length + kTransferSlack, kApplyBufferName, layout.bytes.get(),
+                       layout.length))
+      return Fail("PrepareMemory");
+    if (!link.Send(AGENT_CMD_APPLY, listView)) return Fail("apply command");
+    apply.push_back(NowMicroseconds() - start);
+
+    double us = 0;
+    if (!desktop->FloorCaptureMicroseconds(&us)) return Fail("floor capture");
+    floorCapture.push_back(us);
+    if (!desktop->FloorApplyMicroseconds(&us)) return Fail("floor apply");
+    floorApply.push_back(us);
+  }
+
+  const double c = Median(capture), a = Median(apply);
+  const double fc = Median(floorCapture), fa = Median(floorApply);
+  std::printf("%d icons, median of %d runs (%s)\n", kIcons, kRuns,
+              sizeof(void*) == 8 ? "x64" : "x86");
+  std::printf("capture: %10.0f us  floor %10.0f us  ratio %.2f (target 1.5)\n", c, fc, c / fc);
+  std::printf("apply:   %10.0f us  floor %10.0f us  ratio %.2f (target 1.1)\n", a, fa, a / fa);
+  return 0;
+}

@@ -1,0 +1,21 @@
+# Checks Lumiq.dll's exports and shared section with objdump.
+# cmake -DOBJDUMP=... -DLIBRARY=... -P check_lumiq_binary.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE exports RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump -p failed on ${LIBRARY}")
+endif()
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)+" table "${exports}")
+foreach(name PrepareMemory SetExplorerHook)
+  if(NOT table MATCHES "\\] ${name}\n")
+    message(FATAL_ERROR "export ${name} missing or decorated in:\n${table}")
+  endif()
+endforeach()
+if(table MATCHES "@")
+  message(FATAL_ERROR "decorated export names:\n${table}")
+endif()
+
+execute_process(COMMAND ${OBJDUMP} -h ${LIBRARY} OUTPUT_VARIABLE sections)
+if(NOT sections MATCHES " Shared +00000008 [^\n]*\n[^\n]*DATA, SHARED")
+  message(FATAL_ERROR "no 8-byte shared data section \"Shared\":\n${sections}")
+endif()
+message(STATUS "Lumiq.dll exports and shared section as expected")

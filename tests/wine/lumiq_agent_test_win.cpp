@@ -1,0 +1,325 @@
+// Lumiq driven across processes as the program drives it, against a fresh stand-in desktop
+// per test (Wine never unloads a hook library, so a stand-in can host only one agent).
+// Results are checked by asking the stand-in, not by reading back through the agent.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "agent_link_win.h"
+#include "agent_protocol.h"
+#include "icon_layout.h"
+#include "lumiq.h"
+#include "standin_client_win.h"
+#include "win_handle.h"
+
+using namespace kestrin;
+
+namespace {
+
+uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
+  uint32_t v;
+  std::memcpy(&v, b.data() + at, 4);
+  return v;
+}
+std::string LabelAt(const std::vector<uint8_t>& blob, size_t record) {
+  const char* label = reinterpret_cast<const char*>(blob.data() + 8 + 268 * record + 8);
+  return std::string(label, strnlen(label, 260));
+}
+
+class AgentTest : public ::testing::Test {
+ protected:
+  // Starts a stand-in holding `icons` and connects an agent to it.
+  void Open(const std::vector<TestIcon>& icons, StandinOptions options = {}) {
+    std::string error;
+    desktop_ = StandinDesktop::Start(options, &error);
+    ASSERT_TRUE(desktop_) << "starting the stand-in desktop: " << error;
+    for (const TestIcon& icon : icons)
+      ASSERT_TRUE(desktop_->AddIcon(icon.label, icon.x, icon.y)) << "adding " << icon.label;
+    ASSERT_TRUE(link_.Connect(desktop_->listView(), &error)) << "connecting: " << error;
+  }
+
+  std::vector<StandinIcon> Icons() {
+    std::vector<StandinIcon> icons;
+    EXPECT_TRUE(desktop_->Icons(&icons)) << "asking the stand-in for its icons";
+    return icons;
+  }
+
+  void ExpectNoFaults() {
+    long faults = -1;
+    ASSERT_TRUE(desktop_->FaultCount(&faults)) << "stand-in no longer answers";
+    EXPECT_EQ(0, faults) << "memory faults inside the stand-in (the shell)";
+  }
+
+  void TearDown() override {
+    if (desktop_) {
+      link_.Close();
+      EXPECT_EQ(nullptr, FindWindowA(nullptr, kAgentWindowTitle))
+          << "agent window still there after WM_CLOSE";
+    }
+  }
+
+  std::unique_ptr<StandinDesktop> desktop_;
+  AgentLink link_;
+};
+
+TEST_F(AgentTest, EmptyDesktopCapturesTheEightByteBlobInAnEighteenByteBuffer) {
+  Open({});
+  std::vector<uint8_t> blob;
+  uint64_t size = 0;
+  std::string why;
+  ASSERT_TRUE(link_.Capture(&blob, &size, &why)) << why;
+  EXPECT_EQ((std::vector<uint8_t>{8, 0, 0, 0, 0, 0, 0, 0}), blob);
+  EXPECT_EQ(ExpectedBufferSize(18), size);
+
+  // Applying it moves nothing and leaves the style alone.
+  unsigned before = 0, after = 0;
+  ASSERT_TRUE(desktop_->ListViewStyle(&before));
+  ASSERT_TRUE(link_.Apply(blob));
+  ASSERT_TRUE(desktop_->ListViewStyle(&after));
+  EXPECT_EQ(before, after);
+}
+
+TEST_F(AgentTest, CaptureRecordsEveryIconInItemOrder) {
+  Open({{"Recycle Bin", 20, 30}, {"Notes.txt", 300, 140}});
+  std::vector<uint8_t> blob;
+  uint64_t size = 0;
+  std::string why;
+  ASSERT_TRUE(link_.Capture(&blob, &size, &why)) << why;
+  ASSERT_EQ(544u, blob.size());
+  EXPECT_EQ(544u, U32At(blob, 0));
+  EXPECT_EQ(2u, U32At(blob, 4));
+  EXPECT_EQ(ExpectedBufferSize(554), size);
+
+  const std::vector<StandinIcon> icons = Icons();
+  ASSERT_EQ(2u, icons.size());
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(icons[i].x, int32_t(U32At(blob, 8 + 268 * i))) << "x of record " << i;
+    EXPECT_EQ(icons[i].y, int32_t(U32At(blob, 12 + 268 * i))) << "y of record " << i;
+    EXPECT_EQ(icons[i].label, LabelAt(blob, i)) << "label of record " << i;
+    // The bytes after the terminator are zero.
+    const uint8_t* label = blob.data() + 8 + 268 * i + 8;
+    for (size_t k = icons[i].label.size(); k < 260; ++k) ASSERT_EQ(0, label[k]) << k;
+  }
+  EXPECT_EQ('N', blob[276 + 8]) << "second record starts at offset 276";
+  ExpectNoFaults();
+}
+
+TEST_F(AgentTest, LongLabelsAreCutTo259AndTerminated) {
+  const std::string exact(259, 'L'), longer(300, 'M');
+  Open({{exact, 10, 10}, {longer, 100, 10}});
+  std::vector<uint8_t> blob;
+  uint64_t size = 0;
+  std::string why;
+  ASSERT_TRUE(link_.Capture(&blob, &size, &why)) << why;
+  ASSERT_EQ(8u + 2 * 268, blob.size());
+  EXPECT_EQ(exact, LabelAt(blob, 0));
+  EXPECT_EQ(0, blob[8 + 8 + 259]) << "259 characters end with the terminator in the last byte";
+  EXPECT_EQ(std::string(259, 'M'), LabelAt(blob, 1));
+  EXPECT_EQ(0, blob[8 + 268 + 8 + 259]) << "a longer text arrives cut and terminated";
+
+  // Applying an unterminated 260-byte label matches the 259-character text it starts with.
+  ASSERT_TRUE(link_.Apply(MakeBlob({{std::string(260, 'L'), 500, 400}})));
+  const std::vector<StandinIcon> icons = Icons();
+  ASSERT_EQ(2u, icons.size());
+  EXPECT_EQ(500, icons[0].x);
+  EXPECT_EQ(400, icons[0].y);
+  EXPECT_EQ(100, icons[1].x) << "the other icon keeps its place";
+  ExpectNoFaults();
+}
+
+TEST_F(AgentTest, ApplyPutsMovedIconsBackAndSkipsUnknownLabels) {
+  Open({{"Alpha", 10, 20}, {"Beta", 110, 20}, {"Gamma", 210, 20}});
+  std::vector<uint8_t> saved;
+  uint64_t size = 0;
+  std::string why;
+  ASSERT_TRUE(link_.Capture(&saved, &size, &why)) << why;
+  ASSERT_TRUE(desktop_->MoveIcon(0, 400, 300));
+  ASSERT_TRUE(desktop_->MoveIcon(2, 50, 350));
+
+  ASSERT_TRUE(link_.Apply(saved));
+  std::vector<StandinIcon> icons = Icons();
+  ASSERT_EQ(3u, icons.size());
+  EXPECT_EQ(10, icons[0].x);
+  EXPECT_EQ(20, icons[0].y);
+  EXPECT_EQ(210, icons[2].x);
+  EXPECT_EQ(20, icons[2].y);
+
+  // Records whose labels match nothing are skipped; the others still apply.
+  ASSERT_TRUE(link_.Apply(MakeBlob({{"Nobody", 1, 1}, {"beta", 60, 70}})));
+  icons = Icons();
+  EXPECT_EQ(60, icons[1].x) << "case-different label still matches";
+  EXPECT_EQ(70, icons[1].y);
+  EXPECT_EQ(10, icons[0].x);
+  ExpectNoFaults();
+}
+
+TEST_F(AgentTest, EqualLabelsAllMoveTheFirstSuchIcon) {
+  Open({{"Report", 10, 10}, {"report", 110, 10}, {"REPORT", 210, 10}});
+  ASSERT_TRUE(link_.Apply(MakeBlob({{"report", 300, 300}, {"Report", 320, 330}})));
+  const std::vector<StandinIcon> icons = Icons();
+  ASSERT_EQ(3u, icons.size());
+  EXPECT_EQ(320, icons[0].x) << "the first icon ends where the last record puts it";
+  EXPECT_EQ(330, icons[0].y);
+  EXPECT_EQ(110, icons[1].x);
+  EXPECT_EQ(210, icons[2].x);
+}
+
+TEST_F(AgentTest, CoordinatesReachTheListViewCutToSixteenBits) {
+  Open({{"Far", 10, 10}});
+  ASSERT_TRUE(link_.Apply(MakeBlob({{"Far", 70000, -70000}})));
+  const std::vector<StandinIcon> icons = Icons();
+  ASSERT_EQ(1u, icons.size());
+  // 70000 = 0x11170 -> 0x1170; -70000 -> 0xEE90, which the list view reads as signed.
+  EXPECT_EQ(0x1170, icons[0].x);
+  EXPECT_EQ(int16_t(0xEE90), icons[0].y);
+}
+
+TEST_F(AgentTest, AutoArrangeIsTakenOffForTheApplyAndPutBack) {
+  Open({{"One", 10, 10}, {"Two", 110, 10}});
+  ASSERT_TRUE(desktop_->SetAutoArrange(true));
+  ASSERT_TRUE(link_.Apply(MakeBlob({{"Two", 10, 10}, {"One", 110, 10}})));
+  unsigned style = 0;
+  ASSERT_TRUE(desktop_->ListViewStyle(&style));
+  EXPECT_TRUE(style & LVS_AUTOARRANGE) << "auto-arrange restored";
+
+  ASSERT_TRUE(desktop_->SetAutoArrange(false));
+  ASSERT_TRUE(link_.Apply(MakeBlob({{"One", 300, 200}})));
+  ASSERT_TRUE(desktop_->ListViewStyle(&style));
+  EXPECT_FALSE(style & LVS_AUTOARRANGE) << "auto-arrange not added";
+  const std::vector<StandinIcon> icons = Icons();
+  EXPECT_EQ(300, icons[0].x);
+  EXPECT_EQ(200, icons[0].y);
+}
+
+TEST_F(AgentTest, OtherCommandsAndForeignWindowsChangeNothing) {
+  Open({{"Stay", 40, 50}});
+  ASSERT_FALSE(NamedBufferExists(kCaptureBufferName));
+  ASSERT_TRUE(PrepareMemory(8 + 268 + 10, kApplyBufferName,
+                            MakeBlob({{"Stay", 400, 500}}).data(), 8 + 268));
+  const LPARAM listView = reinterpret_cast<LPARAM>(desktop_->listView());
+  for (uintptr_t command : {uintptr_t{1}, uintptr_t{4}, uintptr_t{0x7FFF}, ~uintptr_t{0}})
+    ASSERT_TRUE(link_.Send(command, listView)) << "command " << command;
+  EXPECT_FALSE(NamedBufferExists(kCaptureBufferName)) << "no capture made";
+
+  // A list view of another process (ours): pointers would not carry across, so the agent
+  // must refuse rather than touch it or the stand-in's icons.
+  InitCommonControls();
+  HWND foreign = CreateWindowA(WC_LISTVIEWA, "", LVS_ICON | LVS_AUTOARRANGE, 0, 0, 100, 100,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_TRUE(foreign);
+  const LONG_PTR foreignStyle = GetWindowLongPtrA(foreign, GWL_STYLE);
+  ASSERT_TRUE(link_.Send(AGENT_CMD_CAPTURE, reinterpret_cast<LPARAM>(foreign)));
+  ASSERT_TRUE(link_.Send(AGENT_CMD_APPLY, reinterpret_cast<LPARAM>(foreign)));
+  ASSERT_TRUE(link_.Send(AGENT_CMD_CAPTURE, 0x12345));  // not a window at all
+  ASSERT_TRUE(link_.Send(AGENT_CMD_APPLY, 0x12345));
+  EXPECT_EQ(foreignStyle, GetWindowLongPtrA(foreign, GWL_STYLE));
+  DestroyWindow(foreign);
+  EXPECT_FALSE(NamedBufferExists(kCaptureBufferName));
+
+  const std::vector<StandinIcon> icons = Icons();
+  ASSERT_EQ(1u, icons.size());
+  EXPECT_EQ(40, icons[0].x);
+  EXPECT_EQ(50, icons[0].y);
+  ExpectNoFaults();
+}
+
+TEST_F(AgentTest, DamagedApplyBuffersAreRefusedOrClippedWithoutFaults) {
+  Open({{"Target", 10, 10}, {"Other", 110, 10}});
+  auto apply = [&](const std::vector<uint8_t>& bytes, uint32_t size) {
+    ASSERT_TRUE(PrepareMemory(size, kApplyBufferName, bytes.data(),
+                              static_cast<uint32_t>(bytes.size())));
+    ASSERT_TRUE(link_.Send(AGENT_CMD_APPLY, reinterpret_cast<LPARAM>(desktop_->listView())));
+  };
+  std::vector<uint8_t> moves = MakeBlob({{"Target", 500, 500}});
+  for (uint32_t length : {0xFFFFFFFFu, 0xFFFFFFF8u, 0xFFFFFFF6u, 0x7FFFFFFFu, 70000u, 7u, 0u}) {
+    std::vector<uint8_t> damaged = moves;
+    std::memcpy(damaged.data(), &length, 4);
+    apply(damaged, static_cast<uint32_t>(damaged.size()) + 10);
+    EXPECT_EQ(10, Icons()[0].x) << "length " << length << " must be refused";
+  }
+  ExpectNoFaults();
+
+  // A count far beyond the data: only the whole record that is there applies.
+  std::vector<uint8_t> beyond = moves;
+  const uint32_t hugeCount = 0x7FFFFFFF;
+  std::memcpy(beyond.data() + 4, &hugeCount, 4);
+  apply(beyond, static_cast<uint32_t>(beyond.size()) + 10);
+  EXPECT_EQ(500, Icons()[0].x) << "the one record inside the data applies";
+
+  // A length that cuts the second record short: only the first applies.
+  std::vector<uint8_t> cut = MakeBlob({{"Target", 20, 30}, {"Other", 600, 600}});
+  const uint32_t cutLength = 8 + 268 + 100;
+  std::memcpy(cut.data(), &cutLength, 4);
+  apply(cut, static_cast<uint32_t>(cut.size()) + 10);
+  std::vector<StandinIcon> icons = Icons();
+  EXPECT_EQ(20, icons[0].x);
+  EXPECT_EQ(110, icons[1].x) << "record beyond totalLength must not be read";
+
+  // A negative count means no records.
+  std::vector<uint8_t> negative = MakeBlob({{"Target", 77, 77}});
+  const uint32_t minusOne = 0xFFFFFFFF;
+  std::memcpy(negative.data() + 4, &minusOne, 4);
+  apply(negative, static_cast<uint32_t>(negative.size()) + 10);
+  EXPECT_EQ(20, Icons()[0].x);
+  ExpectNoFaults();
+}
+
+TEST_F(AgentTest, CaptureThatDoesNotFitAnOlderSmallerBufferFails) {
+  // 20 icons need 8 + 20 * 268 = 5368 bytes: more than the one page an existing 100-byte
+  // object under the capture buffer's name offers.
+  std::vector<TestIcon> icons;
+  for (int i = 0; i < 20; ++i) icons.push_back({"Icon " + std::to_string(i), 10 + 80 * (i % 8), 10 + 80 * (i / 8)});
+  Open(icons);
+  UniqueHandle squatter(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                           100, kCaptureBufferName));
+  ASSERT_TRUE(squatter);
+  MappedView view(MapViewOfFile(squatter.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  ASSERT_TRUE(view);
+  const uint8_t stale[8] = {0x20, 0x02, 0, 0, 2, 0, 0, 0};  // an old two-icon capture
+  std::memcpy(view.get(), stale, sizeof stale);
+
+  ASSERT_TRUE(link_.Send(AGENT_CMD_CAPTURE, reinterpret_cast<LPARAM>(desktop_->listView())));
+  ExpectNoFaults();
+  EXPECT_EQ(0u, U32At(NamedBufferBytes(kCaptureBufferName, 4), 0))
+      << "the stale capture must not pass for this one";
+
+  // Once the name is free again, the capture makes a fresh buffer of the right size.
+  view.reset();
+  squatter.reset();
+  std::vector<uint8_t> blob;
+  uint64_t size = 0;
+  std::string why;
+  ASSERT_TRUE(link_.Capture(&blob, &size, &why)) << why;
+  EXPECT_EQ(8u + 20 * 268, blob.size());
+  EXPECT_EQ(ExpectedBufferSize(8 + 20 * 268 + 10), size);
+  EXPECT_EQ("Icon 19", LabelAt(blob, 19));
+}
+
+TEST_F(AgentTest, WorksOnADesktopUnderWorkerW) {
+  StandinOptions options;
+  options.underWorkerW = true;
+  Open({{"Under WorkerW", 33, 44}}, options);
+  ASSERT_TRUE(link_.Apply(MakeBlob({{"Under WorkerW", 55, 66}})));
+  EXPECT_EQ(55, Icons()[0].x);
+}
+
+TEST_F(AgentTest, CloseRemovesTheAgentWindowAndTheHook) {
+  Open({{"Any", 1, 2}});
+  HWND agent = link_.agent();
+  EXPECT_EQ(GetWindowThreadProcessId(desktop_->listView(), nullptr),
+            GetWindowThreadProcessId(agent, nullptr))
+      << "agent lives on the list view's thread";
+  EXPECT_FALSE(IsWindowVisible(agent)) << "the agent window is never shown";
+  EXPECT_NE(0, link_.Close()) << "SetExplorerHook(0) removes the hook it recorded";
+  EXPECT_FALSE(IsWindow(agent));
+  EXPECT_EQ(nullptr, FindWindowA(nullptr, kAgentWindowTitle));
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(0, SetExplorerHook(0)) << "no hook recorded any more";
+}
+
+}  // namespace
