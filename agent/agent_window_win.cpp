@@ -68,11 +68,13 @@ int AgentCaptureLayout(HWND listView) {
 
   WriteIconLayoutHeader(view, items);
   for (uint32_t i = 0; i < items; ++i) {
-    char text[kIconLabelSize] = {};
+    // One zero byte beyond the text limit: Wine's list view fills all 260 bytes of a long
+    // text without a terminator and then measures it with strlen.
+    char text[kIconLabelSize + 1] = {};
     LVITEMA item = {};
     item.iSubItem = 0;
     item.pszText = text;
-    item.cchTextMax = sizeof text;
+    item.cchTextMax = kIconLabelSize;
     SendMessageA(listView, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
     POINT position = {0, 0};  // stays 0, 0 when the list view cannot tell
     SendMessageA(listView, LVM_GETITEMPOSITION, i, reinterpret_cast<LPARAM>(&position));

@@ -78,8 +78,7 @@ IconRecordView ReadIconRecord(const uint8_t* data, uint32_t index) {
   return view;
 }
 
-void WriteIconRecord(uint8_t* data, uint32_t index, int32_t x, int32_t y,
-                     const char (&label)[kIconLabelSize]) {
+void WriteIconRecord(uint8_t* data, uint32_t index, int32_t x, int32_t y, const char* label) {
   uint8_t* record = data + kIconLayoutHeaderSize + size_t{index} * kIconRecordSize;
   StoreU32(record, static_cast<uint32_t>(x));
   StoreU32(record + 4, static_cast<uint32_t>(y));

@@ -59,10 +59,9 @@ struct IconRecordView {
 };
 IconRecordView ReadIconRecord(const uint8_t* data, uint32_t index);
 
-// Writes record `index`; the label is cut to 259 bytes and its terminator forced, so a
-// text that fills its buffer without a terminator is still stored terminated.
-void WriteIconRecord(uint8_t* data, uint32_t index, int32_t x, int32_t y,
-                     const char (&label)[kIconLabelSize]);
+// Writes record `index` from 260 bytes of `label`, forcing the terminator into the last
+// one, so a text that fills its buffer without a terminator is still stored terminated.
+void WriteIconRecord(uint8_t* data, uint32_t index, int32_t x, int32_t y, const char* label);
 
 // The position argument of a list-view move: x and y cut to their low 16 bits.
 uint32_t PackIconPosition(int32_t x, int32_t y);
