@@ -245,6 +245,19 @@ bool StandinDesktop::FaultCount(long* count) {
   return true;
 }
 
+bool StandinDesktop::MoveCounts(long* moves, long* whileAutoArranged) {
+  std::vector<std::string> reply;
+  if (!Exchange("moves", &reply) || reply.size() != 1) return false;
+  const std::vector<std::string> f = standin::SplitFields(reply[0]);
+  long long all = 0, arranged = 0;
+  if (f.size() != 3 || f[0] != "moves" || !standin::ParseInteger(f[1], 0, 0x7FFFFFFF, &all) ||
+      !standin::ParseInteger(f[2], 0, all, &arranged))
+    return false;
+  *moves = static_cast<long>(all);
+  *whileAutoArranged = static_cast<long>(arranged);
+  return true;
+}
+
 bool StandinDesktop::ProvokeFault() { return ExpectOk("provoke-fault"); }
 
 bool StandinDesktop::FloorCaptureMicroseconds(double* us) { return ExpectMicroseconds("floor-capture", us); }

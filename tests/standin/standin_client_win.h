@@ -122,6 +122,8 @@ class StandinDesktop {
   bool ListViewStyle(unsigned* style);
   bool Hang(unsigned ms);  // answered at once; the UI thread then stops pumping for ms
   bool FaultCount(long* count);
+  // Moves the list view received since start, and how many came while LVS_AUTOARRANGE was set.
+  bool MoveCounts(long* moves, long* whileAutoArranged);
   bool ProvokeFault();
   bool FloorCaptureMicroseconds(double* us);
   bool FloorApplyMicroseconds(double* us);

@@ -25,6 +25,19 @@ constexpr long long kMaxCoordinate = 0x7FFFFFFF;
 HWND g_progman, g_workerw, g_defview, g_listview, g_control;
 volatile LONG g_faults;
 
+// Moves the list view received, and how many of them arrived while it auto-arranged:
+// Wine's list view moves icons either way, so the style at each move is recorded here.
+long g_moves, g_movesWhileArranged;
+WNDPROC g_listviewProc;
+
+LRESULT CALLBACK RecordMoves(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == LVM_SETITEMPOSITION || msg == LVM_SETITEMPOSITION32) {
+    ++g_moves;
+    if (GetWindowLongPtrA(hwnd, GWL_STYLE) & LVS_AUTOARRANGE) ++g_movesWhileArranged;
+  }
+  return CallWindowProcA(g_listviewProc, hwnd, msg, wp, lp);
+}
+
 // Wine swallows faults raised in window procedures; this count is how tests see them.
 LONG CALLBACK CountFaults(EXCEPTION_POINTERS* info) {
   if (info->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION) InterlockedIncrement(&g_faults);
@@ -178,6 +191,8 @@ std::string Run(Command* cmd) {
     return "ok\n";
   }
   if (verb == "faults" && f.size() == 1) return "faults " + std::to_string(g_faults) + "\n";
+  if (verb == "moves" && f.size() == 1)
+    return "moves " + std::to_string(g_moves) + " " + std::to_string(g_movesWhileArranged) + "\n";
   if (verb == "floor-capture" && f.size() == 1) return FloorCapture();
   if (verb == "floor-apply" && f.size() == 1) return FloorApply();
   return "error unknown command or arguments\n";
@@ -351,6 +366,8 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmdLine, int) {
   g_control = CreateWindowExA(0, "KestrinStandinControl", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
   if (!g_progman || !g_listview || !g_control) return 4;
   PaintOnceWithAnItem();
+  g_listviewProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(g_listview, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordMoves)));
 
   auto handleText = [](HWND h) { return std::to_string(reinterpret_cast<uintptr_t>(h)); };
   if (!WriteAll("ready " + handleText(g_progman) + " " + handleText(g_defview) + " " + handleText(g_listview) + " " +

@@ -182,7 +182,13 @@ TEST_F(AgentTest, CoordinatesReachTheListViewCutToSixteenBits) {
 TEST_F(AgentTest, AutoArrangeIsTakenOffForTheApplyAndPutBack) {
   Open({{"One", 10, 10}, {"Two", 110, 10}});
   ASSERT_TRUE(desktop_->SetAutoArrange(true));
+  long movesBefore = 0, arranged = 0;
+  ASSERT_TRUE(desktop_->MoveCounts(&movesBefore, &arranged));
   ASSERT_TRUE(link_.Apply(MakeBlob({{"Two", 10, 10}, {"One", 110, 10}})));
+  long moves = 0;
+  ASSERT_TRUE(desktop_->MoveCounts(&moves, &arranged));
+  EXPECT_EQ(movesBefore + 6, moves) << "two records, three passes";
+  EXPECT_EQ(0, arranged) << "no move while the list view auto-arranges";
   unsigned style = 0;
   ASSERT_TRUE(desktop_->ListViewStyle(&style));
   EXPECT_TRUE(style & LVS_AUTOARRANGE) << "auto-arrange restored";
