@@ -1,0 +1,29 @@
+// Messages to the user: modal boxes owned by the main window, captioned with the program
+// file's name, and the system's own text for a failed call.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace kestrin {
+
+// Box types as the program passes them.
+constexpr UINT kBoxPlain = 0;              // the exclamation icon is added
+constexpr UINT kBoxExclamation = MB_ICONEXCLAMATION;  // 48
+constexpr UINT kBoxStop = MB_ICONHAND;     // 16
+
+// The program file's name without its extension, e.g. "Kestrin".
+std::string ApplicationTitle();
+
+// Shows `text` in a modal box with an OK button, owned by `owner`.
+int ShowMessage(HWND owner, const std::string& text, UINT type);
+
+// The system's message text for `error` (neutral language, inserts ignored), exactly as
+// the system gives it, line break included; false and *text unchanged when it has none.
+bool SystemErrorText(DWORD error, std::string* text);
+
+// `message`, then " : " and the system's text for `error` when there is one.
+std::string WithSystemErrorText(const std::string& message, DWORD error);
+
+}  // namespace kestrin
