@@ -12,6 +12,9 @@ namespace kestrin {
 struct AgentClient {
   HWND agentWindow = nullptr;       // as found by its title; may no longer exist
   HWND desktopListView = nullptr;   // sent with every capture and apply
+  // A command to the agent that has not returned by then is given up: a hung shell must
+  // not hang the program. Generous, as an apply of many icons takes a while.
+  DWORD commandTimeoutMs = 30000;
 };
 
 // What the screen was when the program started: the target of every "Undo".

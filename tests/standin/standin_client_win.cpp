@@ -36,7 +36,8 @@ std::unique_ptr<StandinDesktop> StandinDesktop::Start(const StandinOptions& opti
   std::string ignored;
   if (!error) error = &ignored;
   std::unique_ptr<StandinDesktop> desktop(new StandinDesktop);
-  const std::string exe = ModuleDirectory() + "standin.exe";
+  const std::string exe =
+      ModuleDirectory() + (options.executable.empty() ? "standin.exe" : options.executable);
   std::string commandLine = "\"" + exe + "\"" + (options.underWorkerW ? " --workerw" : "");
   {
     AcquireSRWLockExclusive(&g_spawnLock);

@@ -19,6 +19,9 @@ struct StandinIcon {
 
 struct StandinOptions {
   bool underWorkerW = false;  // DefView under a top-level WorkerW instead of Progman
+  // Another build's standin.exe (the other architecture), relative to this program's
+  // directory; empty for the one beside this program.
+  std::string executable;
 };
 
 namespace standin {

@@ -1,0 +1,166 @@
+#include "agent_client_win.h"
+
+#include <string>
+
+#include "agent_protocol.h"
+#include "icon_layout.h"
+#include "lumiq.h"
+#include "message_box_win.h"
+#include "win_handle.h"
+
+namespace kestrin {
+namespace {
+
+constexpr char kShellWindowClass[] = "ProgMan";
+constexpr char kDefViewClass[] = "SHELLDLL_DefView";
+constexpr char kListViewClass[] = "SysListView32";
+constexpr DWORD kCloseTimeoutMs = 5000;
+
+bool HasClass(HWND window, const char* name) {
+  char className[64] = {};
+  return window && GetClassNameA(window, className, sizeof className) &&
+         lstrcmpiA(className, name) == 0;
+}
+
+HWND ListViewUnder(HWND top) {
+  HWND defView = FindWindowExA(top, nullptr, kDefViewClass, nullptr);
+  return defView ? FindWindowExA(defView, nullptr, kListViewClass, nullptr) : nullptr;
+}
+
+DWORD ThreadOf(HWND window) { return window ? GetWindowThreadProcessId(window, nullptr) : 0; }
+
+// A 32-bit program cannot place its agent in a 64-bit shell, nor the reverse: the hook
+// would never run there, or the system would run it in the program itself.
+bool SameArchitectureAs(HWND window) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  BOOL theirs = FALSE, ours = FALSE;
+  if (!process || !IsWow64Process(process.get(), &theirs) ||
+      !IsWow64Process(GetCurrentProcess(), &ours))
+    return false;
+  return (theirs != FALSE) == (ours != FALSE);
+}
+
+// Waits, bounded, for the WM_NULL the agent posts to this thread once its window exists;
+// other messages stay queued.
+void WaitForAgentWakeUp() {
+  const ULONGLONG deadline = GetTickCount64() + kAgentWakeUpTimeoutMs;
+  for (;;) {
+    MSG msg;
+    // (HWND)-1: thread messages only.
+    if (PeekMessageA(&msg, reinterpret_cast<HWND>(-1), WM_NULL, WM_NULL, PM_REMOVE)) return;
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
+                              QS_POSTMESSAGE);
+  }
+}
+
+// The window titled like the agent that lives on the list view's own thread: any other
+// (one in our own process, say) would be handed pointers that mean nothing to it.
+HWND FindAgentWindow(HWND listView) {
+  const DWORD thread = ThreadOf(listView);
+  for (HWND found = nullptr;
+       (found = FindWindowExA(nullptr, found, nullptr, kAgentWindowTitle)) != nullptr;) {
+    if (ThreadOf(found) == thread) return found;
+  }
+  return nullptr;
+}
+
+bool AgentAlive(const AgentClient& client) {
+  return client.agentWindow && IsWindow(client.agentWindow) &&
+         ThreadOf(client.agentWindow) == ThreadOf(client.desktopListView);
+}
+
+bool SendAgentCommand(const AgentClient& client, uintptr_t command, DWORD timeoutMs) {
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutA(client.agentWindow, AGENT_MSG, command,
+                             reinterpret_cast<LPARAM>(client.desktopListView),
+                             SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, &ignored) != 0;
+}
+
+int FailConnect(HWND window, bool report) {
+  if (report) ShowMessage(window, "Unable to access desktop", kBoxStop);
+  return 0;
+}
+
+}  // namespace
+
+HWND FindDesktopListView() {
+  HWND shell = FindWindowA(kShellWindowClass, nullptr);
+  HWND child = shell ? GetTopWindow(shell) : nullptr;
+  HWND listView = child ? GetTopWindow(child) : nullptr;
+  if (HasClass(listView, kListViewClass)) return listView;
+  // Current shells may host the desktop's view under a top-level WorkerW instead.
+  if (shell && (listView = ListViewUnder(shell)) != nullptr) return listView;
+  for (HWND worker = nullptr; (worker = FindWindowExA(nullptr, worker, "WorkerW", nullptr));) {
+    if ((listView = ListViewUnder(worker)) != nullptr) return listView;
+  }
+  return nullptr;
+}
+
+int ConnectAgent(HWND window, AgentClient* client, bool report) {
+  client->desktopListView = FindDesktopListView();
+  if (!client->desktopListView || !IsWindow(client->desktopListView))
+    return FailConnect(window, report);
+  if (!SameArchitectureAs(client->desktopListView)) return FailConnect(window, report);
+
+  MSG msg;
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the wake-up needs our queue to exist
+  if (!SetExplorerHook(ThreadOf(client->desktopListView))) return FailConnect(window, report);
+  WaitForAgentWakeUp();
+  PostMessageA(client->desktopListView, WM_NULL, 0, 0);
+  Sleep(AGENT_SETTLE_MS);
+
+  client->agentWindow = FindAgentWindow(client->desktopListView);
+  if (client->agentWindow &&
+      SendAgentCommand(*client, AGENT_CMD_PING, client->commandTimeoutMs))
+    return 1;
+  DisconnectAgent(client);
+  return FailConnect(window, report);
+}
+
+int DisconnectAgent(AgentClient* client) {
+  if (client->agentWindow && IsWindow(client->agentWindow)) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(client->agentWindow, WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                        kCloseTimeoutMs, &ignored);
+    Sleep(AGENT_SETTLE_MS);
+  }
+  return SetExplorerHook(0);
+}
+
+uint32_t CaptureIconLayout(HWND window, AgentClient* client, OwnedIconLayout* out) {
+  // A capture that timed out is not read: the agent still holds its previous capture
+  // under the same name, which would pass for a new one.
+  OwnedIconLayout layout;
+  if (!AgentAlive(*client) ||
+      !SendAgentCommand(*client, AGENT_CMD_CAPTURE, client->commandTimeoutMs) ||
+      ReadTransferBuffer(kCaptureBufferName, &layout) != TransferReadResult::kOk) {
+    ShowMessage(window, "Unable to retrieve icons position", kBoxStop);
+    return 0;
+  }
+  *out = std::move(layout);
+  return out->length;
+}
+
+int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& layout) {
+  const uint32_t length = layout.length;
+  if (!AgentAlive(*client) || !layout.bytes || length < kIconLayoutHeaderSize ||
+      length > kMaxIconLayoutLength ||
+      !PrepareMemory(length + kTransferSlack, kApplyBufferName, layout.bytes.get(), length) ||
+      !SendAgentCommand(*client, AGENT_CMD_APPLY, client->commandTimeoutMs)) {
+    ShowMessage(window, "Unable to set icons position", kBoxStop);
+    return 0;
+  }
+  return 1;
+}
+
+BOOL AgentSessionEnding(AgentClient* client, BOOL defaultAnswer) {
+  if (!defaultAnswer) return FALSE;
+  DisconnectAgent(client);
+  return TRUE;
+}
+
+}  // namespace kestrin

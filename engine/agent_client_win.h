@@ -1,0 +1,41 @@
+// The program's side of the agent link: finds the desktop list view, hooks its thread
+// through Lumiq, finds the agent window and sends it commands.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "engine_state_win.h"
+#include "transfer_buffer_win.h"
+
+namespace kestrin {
+
+// Bound on the wait for the agent's wake-up. An agent that survived an earlier run sends
+// none, and a hook that never runs (a shell of the other architecture) neither.
+constexpr DWORD kAgentWakeUpTimeoutMs = 5000;
+constexpr DWORD AGENT_SETTLE_MS = 300;
+
+// The shell's desktop list view: Progman's topmost child's topmost child, or else the
+// list view of a "SHELLDLL_DefView" under Progman or a top-level "WorkerW"; null if none.
+HWND FindDesktopListView();
+
+// 1 when the agent window was found and answered a ping; with `report`, a failure shows
+// "Unable to access desktop".
+int ConnectAgent(HWND window, AgentClient* client, bool report);
+
+// Closes the agent window if there is one and removes the hook; SetExplorerHook(0)'s result.
+int DisconnectAgent(AgentClient* client);
+
+// The agent's current layout into *out; its length, or 0 after "Unable to retrieve icons
+// position" (*out is left as it was).
+uint32_t CaptureIconLayout(HWND window, AgentClient* client, OwnedIconLayout* out);
+
+// 1 once the agent has applied `layout`; 0 after "Unable to set icons position".
+int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& layout);
+
+// The answer to WM_QUERYENDSESSION given the default processing's answer: a session that
+// may end releases the agent first.
+BOOL AgentSessionEnding(AgentClient* client, BOOL defaultAnswer);
+
+}  // namespace kestrin

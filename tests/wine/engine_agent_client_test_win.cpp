@@ -1,0 +1,197 @@
+// The agent client against stand-in desktops: connection, capture, apply, disconnection,
+// and the ways a desktop can be missing, closed, hung, surviving or of the wrong kind.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "agent_client_win.h"
+#include "agent_link_win.h"
+#include "agent_protocol.h"
+#include "engine_test_support_win.h"
+#include "icon_layout.h"
+#include "lumiq.h"
+#include "standin_client_win.h"
+
+using namespace kestrin;
+
+namespace {
+
+std::unique_ptr<StandinDesktop> StartDesktop(const std::vector<TestIcon>& icons,
+                                             StandinOptions options = {}) {
+  std::string error;
+  auto desktop = StandinDesktop::Start(options, &error);
+  EXPECT_TRUE(desktop) << "starting the stand-in desktop: " << error;
+  if (!desktop) return nullptr;
+  for (const TestIcon& icon : icons)
+    EXPECT_TRUE(desktop->AddIcon(icon.label, icon.x, icon.y)) << "adding " << icon.label;
+  return desktop;
+}
+
+void ExpectBoxes(MessageBoxWatcher& watcher, HWND owner, const std::vector<std::string>& texts) {
+  const std::vector<ShownMessage> shown = watcher.Take();
+  ASSERT_EQ(texts.size(), shown.size());
+  for (size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_EQ(texts[i], shown[i].text);
+    EXPECT_EQ(BoxIcon::kStop, shown[i].icon) << texts[i];
+    EXPECT_EQ(owner, shown[i].owner) << texts[i];
+    EXPECT_EQ(TestProgramTitle(), shown[i].caption);
+  }
+}
+
+class AgentClientTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    DisconnectAgent(&client_);
+    SetExplorerHook(0);
+  }
+  EngineTestDialog dialog_;
+  AgentClient client_;
+};
+
+TEST_F(AgentClientTest, ConnectCaptureApplyDisconnect) {
+  auto desktop = StartDesktop({{"Recycle Bin", 20, 30}, {"Notes", 300, 40}});
+  ASSERT_TRUE(desktop);
+  MessageBoxWatcher watcher;
+  ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &client_, true));
+  EXPECT_EQ(desktop->listView(), client_.desktopListView);
+
+  OwnedIconLayout captured;
+  ASSERT_EQ(544u, CaptureIconLayout(dialog_.hwnd(), &client_, &captured));
+  ASSERT_EQ(544u, captured.length);
+  EXPECT_EQ(0, std::memcmp(MakeBlob({{"Recycle Bin", 20, 30}, {"Notes", 300, 40}}).data(),
+                           captured.bytes.get(), 544))
+      << "the stand-in's icons, texts and positions";
+
+  ASSERT_TRUE(desktop->MoveIcon(0, 500, 500));
+  EXPECT_EQ(1, ApplyIconLayout(dialog_.hwnd(), &client_, captured));
+  std::vector<StandinIcon> icons;
+  ASSERT_TRUE(desktop->Icons(&icons));
+  EXPECT_EQ(20, icons[0].x);
+  EXPECT_EQ(30, icons[0].y);
+
+  HWND agent = client_.agentWindow;
+  EXPECT_NE(0, DisconnectAgent(&client_)) << "the hook is removed";
+  EXPECT_FALSE(IsWindow(agent));
+  EXPECT_EQ(0, DisconnectAgent(&client_)) << "again: no WM_CLOSE, no hook left";
+  EXPECT_TRUE(watcher.Take().empty());
+  long faults = -1;
+  ASSERT_TRUE(desktop->FaultCount(&faults));
+  EXPECT_EQ(0, faults);
+}
+
+TEST_F(AgentClientTest, EmptyDesktopCapturesEightBytes) {
+  auto desktop = StartDesktop({});
+  ASSERT_TRUE(desktop);
+  ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &client_, true));
+  OwnedIconLayout captured;
+  EXPECT_EQ(8u, CaptureIconLayout(dialog_.hwnd(), &client_, &captured));
+  EXPECT_EQ(1, ApplyIconLayout(dialog_.hwnd(), &client_, captured));
+}
+
+TEST_F(AgentClientTest, NoDesktopShowsBothStartUpMessagesAndHooksNothing) {
+  ASSERT_EQ(nullptr, FindWindowA("Progman", nullptr)) << "a stand-in from another test lives";
+  MessageBoxWatcher watcher;
+  EXPECT_EQ(0, ConnectAgent(dialog_.hwnd(), &client_, false));
+  EXPECT_EQ(0, ConnectAgent(dialog_.hwnd(), &client_, true));
+  OwnedIconLayout startup;
+  EXPECT_EQ(0u, CaptureIconLayout(dialog_.hwnd(), &client_, &startup));
+  EXPECT_EQ(nullptr, startup.bytes.get()) << "the start-up layout stays null";
+  ExpectBoxes(watcher, dialog_.hwnd(),
+              {"Unable to access desktop", "Unable to retrieve icons position"});
+  EXPECT_EQ(0, SetExplorerHook(0)) << "no hook was installed";
+}
+
+TEST_F(AgentClientTest, FindsTheDesktopUnderWorkerW) {
+  StandinOptions options;
+  options.underWorkerW = true;
+  auto desktop = StartDesktop({{"Under WorkerW", 1, 2}}, options);
+  ASSERT_TRUE(desktop);
+  EXPECT_EQ(desktop->listView(), FindDesktopListView());
+  ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &client_, true));
+  OwnedIconLayout captured;
+  EXPECT_EQ(8u + 268, CaptureIconLayout(dialog_.hwnd(), &client_, &captured));
+}
+
+TEST_F(AgentClientTest, ClosedAgentFailsCaptureAndApplyWithTheirMessages) {
+  auto desktop = StartDesktop({{"A", 1, 2}});
+  ASSERT_TRUE(desktop);
+  ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &client_, true));
+  OwnedIconLayout captured;
+  ASSERT_EQ(8u + 268, CaptureIconLayout(dialog_.hwnd(), &client_, &captured));
+  DisconnectAgent(&client_);
+
+  MessageBoxWatcher watcher;
+  OwnedIconLayout again;
+  EXPECT_EQ(0u, CaptureIconLayout(dialog_.hwnd(), &client_, &again));
+  EXPECT_EQ(0, ApplyIconLayout(dialog_.hwnd(), &client_, captured));
+  ExpectBoxes(watcher, dialog_.hwnd(),
+              {"Unable to retrieve icons position", "Unable to set icons position"});
+}
+
+TEST_F(AgentClientTest, HungShellTimesOutWithoutReadingAStaleCapture) {
+  auto desktop = StartDesktop({{"A", 1, 2}, {"B", 80, 2}});
+  ASSERT_TRUE(desktop);
+  ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &client_, true));
+  OwnedIconLayout first;
+  ASSERT_EQ(544u, CaptureIconLayout(dialog_.hwnd(), &client_, &first));
+
+  client_.commandTimeoutMs = 1000;
+  ASSERT_TRUE(desktop->Hang(4000));
+  MessageBoxWatcher watcher;
+  OwnedIconLayout stale;
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(0u, CaptureIconLayout(dialog_.hwnd(), &client_, &stale))
+      << "the previous capture is still in the buffer but must not be taken";
+  EXPECT_EQ(nullptr, stale.bytes.get());
+  EXPECT_EQ(0, ApplyIconLayout(dialog_.hwnd(), &client_, first));
+  EXPECT_LT(GetTickCount64() - start, 3500u) << "each command gave up after its time limit";
+  ExpectBoxes(watcher, dialog_.hwnd(),
+              {"Unable to retrieve icons position", "Unable to set icons position"});
+}
+
+TEST_F(AgentClientTest, AgentSurvivingAnEarlierRunIsFoundAfterTheBoundedWait) {
+  auto desktop = StartDesktop({{"A", 1, 2}});
+  ASSERT_TRUE(desktop);
+  {
+    // An earlier run that ended without closing its agent: its hook went with it.
+    AgentClient earlier;
+    ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &earlier, true));
+    ASSERT_NE(0, SetExplorerHook(0));
+  }
+  const ULONGLONG start = GetTickCount64();
+  ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &client_, true)) << "no wake-up, but the agent answers";
+  EXPECT_GE(GetTickCount64() - start, kAgentWakeUpTimeoutMs);
+  OwnedIconLayout captured;
+  EXPECT_EQ(8u + 268, CaptureIconLayout(dialog_.hwnd(), &client_, &captured));
+}
+
+TEST_F(AgentClientTest, ShellOfTheOtherArchitectureIsRefusedWithoutAHook) {
+  StandinOptions options;
+  options.executable = sizeof(void*) == 8 ? "..\\..\\x86\\bin\\standin.exe"
+                                          : "..\\..\\x64\\bin\\standin.exe";
+  auto desktop = StartDesktop({{"A", 1, 2}}, options);
+  ASSERT_TRUE(desktop) << "scripts/test builds both architectures before the Wine tiers";
+  MessageBoxWatcher watcher;
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(0, ConnectAgent(dialog_.hwnd(), &client_, true));
+  EXPECT_LT(GetTickCount64() - start, 2000u);
+  ExpectBoxes(watcher, dialog_.hwnd(), {"Unable to access desktop"});
+  EXPECT_EQ(0, SetExplorerHook(0)) << "no hook was installed";
+  long faults = -1;
+  ASSERT_TRUE(desktop->FaultCount(&faults));
+  EXPECT_EQ(0, faults);
+}
+
+TEST_F(AgentClientTest, SessionEndReleasesTheAgentOnlyWhenAllowed) {
+  auto desktop = StartDesktop({{"A", 1, 2}});
+  ASSERT_TRUE(desktop);
+  ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &client_, true));
+  EXPECT_FALSE(AgentSessionEnding(&client_, FALSE));
+  EXPECT_TRUE(IsWindow(client_.agentWindow)) << "a refused session end keeps the agent";
+  EXPECT_TRUE(AgentSessionEnding(&client_, TRUE));
+  EXPECT_FALSE(IsWindow(client_.agentWindow));
+  EXPECT_EQ(0, SetExplorerHook(0)) << "hook already removed";
+}
+
+}  // namespace
