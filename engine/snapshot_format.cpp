@@ -1,0 +1,108 @@
+#include "snapshot_format.h"
+
+#include <cstring>
+#include <new>
+
+#include "icon_layout.h"
+
+namespace kestrin {
+
+namespace {
+
+uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+uint64_t LoadU64(const uint8_t* p) {
+  return uint64_t{LoadU32(p)} | uint64_t{LoadU32(p + 4)} << 32;
+}
+
+void StoreDouble(uint8_t* p, double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  StoreU32(p, static_cast<uint32_t>(bits));
+  StoreU32(p + 4, static_cast<uint32_t>(bits >> 32));
+}
+
+double LoadDouble(const uint8_t* p) {
+  const uint64_t bits = LoadU64(p);
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// The platform reads dmSize + dmDriverExtra bytes from a record: anything but 156 + 0 would
+// send it past the stored bytes.
+bool IsAcceptedDisplayRecord(const uint8_t* record) {
+  return LoadU16(record + kDisplayRecordSizeOffset) == kDisplayRecordSize &&
+         LoadU16(record + kDisplayRecordExtraOffset) == 0;
+}
+
+// Checks a blob at the start of `available` bytes: its length word is 8 + 268 x its count
+// and fits both the bytes and a receive buffer of length + 2.
+SnapshotError CheckIconLayout(const uint8_t* blob, size_t available) {
+  if (available < kIconLayoutHeaderSize) return SnapshotError::kBadIconLayoutLength;
+  IconLayoutHeader header;
+  ReadIconLayoutHeader(blob, available, &header);
+  if (header.totalLength < kIconLayoutHeaderSize || header.totalLength > kMaxIconLayoutLength)
+    return SnapshotError::kBadIconLayoutLength;
+  if (header.totalLength > available) return SnapshotError::kIconLayoutBeyondEnd;
+  if (header.count < 0 || uint64_t{header.totalLength} != kIconLayoutHeaderSize +
+                                                              uint64_t(header.count) * kIconRecordSize)
+    return SnapshotError::kBadIconLayoutLength;
+  return SnapshotError::kNone;
+}
+
+}  // namespace
+
+bool EncodeSnapshot(const uint8_t* displayRecord, const uint8_t* icons, uint32_t iconsLength,
+                    const GammaTriple& gamma, std::vector<uint8_t>* bytes) {
+  bytes->clear();
+  if (!displayRecord || !icons || !IsAcceptedDisplayRecord(displayRecord) ||
+      CheckIconLayout(icons, iconsLength) != SnapshotError::kNone ||
+      LoadU32(icons) != iconsLength)
+    return false;
+  const uint64_t total = uint64_t{kDisplayRecordSize} + iconsLength + kGammaTripleSize;
+  if (total > SIZE_MAX) return false;
+  try {
+    bytes->resize(static_cast<size_t>(total));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  uint8_t* out = bytes->data();
+  std::memcpy(out, displayRecord, kDisplayRecordSize);
+  std::memcpy(out + kDisplayRecordSize, icons, iconsLength);
+  uint8_t* triple = out + kDisplayRecordSize + iconsLength;
+  StoreDouble(triple, gamma.red);
+  StoreDouble(triple + 8, gamma.green);
+  StoreDouble(triple + 16, gamma.blue);
+  return true;
+}
+
+SnapshotError DecodeSnapshot(const uint8_t* data, size_t size, DecodedSnapshot* out) {
+  if (!data || size < kDisplayRecordSize) return SnapshotError::kShortDisplayRecord;
+  if (!IsAcceptedDisplayRecord(data)) return SnapshotError::kBadDisplayRecord;
+  const uint8_t* blob = data + kDisplayRecordSize;
+  const size_t afterRecord = size - kDisplayRecordSize;
+  const SnapshotError blobError = CheckIconLayout(blob, afterRecord);
+  if (blobError != SnapshotError::kNone) return blobError;
+
+  const uint32_t length = LoadU32(blob);
+  std::unique_ptr<uint8_t[]> icons(new (std::nothrow) uint8_t[size_t{length} + kReceiveSlack]());
+  if (!icons) return SnapshotError::kOutOfMemory;
+  std::memcpy(icons.get(), blob, length);
+
+  // Only components present in full are taken; the rest stay 1.0.
+  GammaTriple gamma;
+  double* components[] = {&gamma.red, &gamma.green, &gamma.blue};
+  const uint8_t* triple = blob + length;
+  const size_t tripleBytes = afterRecord - length;
+  for (size_t i = 0; i < 3 && (i + 1) * 8 <= tripleBytes; ++i)
+    *components[i] = LoadDouble(triple + i * 8);
+
+  std::memcpy(out->displayRecord, data, kDisplayRecordSize);
+  out->icons = std::move(icons);
+  out->iconsLength = length;
+  out->gamma = gamma;
+  return SnapshotError::kNone;
+}
+
+}  // namespace kestrin

@@ -1,0 +1,46 @@
+// The snapshot file's bytes: display record (156) | icon layout blob (L) | gamma triple (24),
+// little-endian, without padding. Portable: no <windows.h>.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "gamma_triple.h"
+
+namespace kestrin {
+
+constexpr size_t kDisplayRecordSize = 156;
+constexpr size_t kDisplayRecordSizeOffset = 36;   // u16 dmSize, must be 156
+constexpr size_t kDisplayRecordExtraOffset = 38;  // u16 dmDriverExtra, must be 0
+constexpr size_t kGammaTripleSize = 24;
+
+enum class SnapshotError {
+  kNone,
+  kShortDisplayRecord,   // the file ends inside the display record
+  kBadDisplayRecord,     // dmSize not 156 or dmDriverExtra not 0
+  kBadIconLayoutLength,  // below 8, not 8 + 268 x count, or too near 2^32
+  kIconLayoutBeyondEnd,  // the blob's length reaches past the end of the file
+  kOutOfMemory,
+};
+
+struct DecodedSnapshot {
+  uint8_t displayRecord[kDisplayRecordSize] = {};
+  std::unique_ptr<uint8_t[]> icons;  // iconsLength + 2 bytes, the last two zero
+  uint32_t iconsLength = 0;
+  GammaTriple gamma;
+};
+
+// The file's bytes for a record, a blob of `iconsLength` bytes and a triple. False, and
+// *bytes empty, when the decoder would refuse the result or memory runs out, so a save
+// never writes a snapshot that cannot be loaded.
+bool EncodeSnapshot(const uint8_t* displayRecord, const uint8_t* icons, uint32_t iconsLength,
+                    const GammaTriple& gamma, std::vector<uint8_t>* bytes);
+
+// Splits a whole file's bytes. A file that ends right after the blob, or inside the triple,
+// keeps 1.0 in every component it does not hold in full. Bytes after the triple are
+// ignored. On an error *out is left as it was.
+SnapshotError DecodeSnapshot(const uint8_t* data, size_t size, DecodedSnapshot* out);
+
+}  // namespace kestrin
