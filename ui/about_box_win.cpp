@@ -1,0 +1,70 @@
+#include "about_box_win.h"
+
+#include "link_label_win.h"
+
+namespace kestrin {
+namespace {
+
+ShellExecuteExFunction shellExecute = ShellExecuteExA;
+
+constexpr int kHandCursor = 32649;  // IDC_HAND
+
+}  // namespace
+
+const CommandEntry<AboutBox> AboutBox::kCommands[2] = {
+    {IDOK, &AboutBox::OnOk},
+    {IDCANCEL, &AboutBox::OnCancel},
+};
+
+AboutBox::AboutBox(HWND owner) : Dialog(IDD_ABOUT, owner) {}
+
+BOOL AboutBox::OnInitDialog() {
+  HWND version = GetDlgItem(hwnd(), IDC_ABOUT_VERSION);
+  const auto font = reinterpret_cast<HFONT>(SendMessageA(version, WM_GETFONT, 0, 0));
+  LOGFONTA description{};
+  if (font && GetObjectA(font, sizeof description, &description) != 0) {
+    description.lfWeight = FW_BOLD;
+    boldFont.reset(CreateFontIndirectA(&description));
+    if (boldFont) SendMessageA(version, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont.get()), TRUE);
+  }
+
+  SetWindowTextA(hwnd(), kAboutTitle);
+  SetDlgItemTextA(hwnd(), IDC_ABOUT_VERSION, kAboutVersionText);
+  SetDlgItemTextA(hwnd(), IDC_ABOUT_COPYRIGHT, kCopyrightLine);
+  SetDlgItemTextA(hwnd(), IDC_ABOUT_DESCRIPTION, kAboutDescription);
+  SetDlgItemTextA(hwnd(), IDC_ABOUT_LINK, kMakerWebAddress);
+
+  // Without a link the address stays readable as plain text, so the result is not needed.
+  AttachLinkLabel(hwnd(), IDC_ABOUT_LINK, &AboutBox::OnAboutLinkMessage, kAboutLinkColour, nullptr,
+                  1, LoadCursorA(nullptr, MAKEINTRESOURCEA(kHandCursor)), 0);
+  return TRUE;
+}
+
+bool AboutBox::OnCommand(int id) { return DispatchCommand(this, kCommands, id); }
+
+void AboutBox::OnOk() { EndDialog(IDOK); }
+void AboutBox::OnCancel() { EndDialog(IDCANCEL); }
+
+int AboutBox::OnAboutLinkMessage(HWND window, UINT message, WPARAM, LPARAM, int) {
+  if (message == WM_LBUTTONDOWN && GetDlgCtrlID(window) == IDC_ABOUT_LINK) {
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = 0;
+    info.hwnd = nullptr;
+    info.lpVerb = nullptr;
+    info.lpFile = kMakerWebAddress;
+    info.lpParameters = nullptr;
+    info.lpDirectory = nullptr;
+    info.nShow = SW_SHOWNORMAL;
+    shellExecute(&info);  // a failure is not reported
+  }
+  return 1;
+}
+
+ShellExecuteExFunction SetAboutShellExecute(ShellExecuteExFunction function) {
+  const ShellExecuteExFunction previous = shellExecute;
+  shellExecute = function ? function : ShellExecuteExA;
+  return previous;
+}
+
+}  // namespace kestrin

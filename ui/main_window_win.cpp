@@ -1,0 +1,368 @@
+#include "main_window_win.h"
+
+#include <commctrl.h>
+
+#include "about_box_win.h"
+#include "agent_client_win.h"
+#include "control_ids.h"
+#include "display_mode_win.h"
+#include "gamma_win.h"
+#include "message_box_win.h"
+#include "resource_ids.h"
+#include "snapshot_file_win.h"
+
+namespace kestrin {
+namespace {
+
+constexpr COLORREF kValueColour = 0x00C80000;
+constexpr COLORREF kTimeColour = 0x00808080;
+constexpr int kFoldMargin = 13;
+
+const CommandEntry<MainWindow> kCommandMap[] = {
+    {ids::kSaveCurrent, &MainWindow::SaveCurrent},
+    {ids::kRestoreSaved, &MainWindow::RestoreSaved},
+    {ids::kUndoAll, &MainWindow::UndoAll},
+    {ids::kFold, &MainWindow::ToggleFold},
+    {ids::kExit, &MainWindow::ExitProgram},
+    {ids::kAppIcon, &MainWindow::OpenAbout},
+    {ids::kApplySavedIcons, &MainWindow::ApplySavedIconLayout},
+    {ids::kUndoIcons, &MainWindow::UndoIcons},
+    {ids::kApplySavedGamma, &MainWindow::ApplySavedGamma},
+    {ids::kUndoGamma, &MainWindow::UndoGammaCommand},
+    {ids::kApplySavedMode, &MainWindow::ApplySavedDisplayMode},
+    {ids::kUndoMode, &MainWindow::UndoDisplayModeCommand},
+    {ids::kRestoreDefaultMode, &MainWindow::RestoreDefaultDisplayModeCommand},
+    {ids::kViewCurrent, &MainWindow::ViewCurrent},
+    {ids::kViewSaved, &MainWindow::ViewSaved},
+};
+
+struct ToolTip {
+  int id;
+  const char* text;
+};
+const ToolTip kToolTips[] = {
+    {1002, "Save current screen resolution, desktop icons position and gamma adjustment."},
+    {1015, "Restore saved screen resolution, desktop icons position and gamma adjustment."},
+    {1019, "Back to screen resolution, desktop icons position and gamma adjustment as it was "
+           "when this program started."},
+    {1018, "Hide or show advanced program options."},
+    {2, "Exit this program."},
+    {1009, "Return to saved screen resolution."},
+    {1020, "Back to screen resolution as it was when the program started."},
+    {1013, "Return to the default mode after a dynamic mode change."},
+    {1016, "Return to saved desktop icons position."},
+    {1017, "Restore desktop icons to the positions as they were when the program started."},
+    {1036, "Show About box for this program."},
+    {1010, "The graphics mode for the current screen will not be saved. After restart the "
+           "computer will return to the old mode."},
+    {1011, "The graphics mode for the current screen will be changed and saved (updated in the "
+           "system registry). The mode information is stored in the USER profile."},
+    {1012, "The settings will be saved in the global settings area so that they will affect "
+           "all users on the machine."},
+    {1044, "When \"Restore Saved\" button is pressed and this box is checked, icons position "
+           "will be restored."},
+    {1045, "When \"Restore Saved\" button is pressed and this box is checked, screen resolution "
+           "will be restored."},
+    {1046, "When \"Restore Saved\" button is pressed and this box is checked, gamma adjustment "
+           "will be restored."},
+    {1033, "Return to saved gamma adjustment value."},
+    {1034, "Back to gamma adjustment value as it was when the program started."},
+};
+
+struct ControlText {
+  int id;
+  const char* text;
+};
+// Written over the template's texts, in this order.
+const ControlText kControlTexts[] = {
+    {1002, "Save Current"},
+    {1015, "Restore Saved"},
+    {1019, "Undo"},
+    {1018, "More >>"},
+    {2, "Exit"},
+    {1009, "Apply Saved"},
+    {1020, "Undo"},
+    {1013, "Try to restore system default"},
+    {1016, "Apply Saved"},
+    {1017, "Undo"},
+    {1010, "Apply temporarily"},
+    {1011, "Apply and save as default"},
+    {1012, "Affects all users on the machine"},
+    {1021, "Resolution"},
+    {1022, "Icons"},
+    {1023, "Screen resolution:"},
+    {1024, "Color resolution:"},
+    {1025, "bits"},
+    {1026, "Frequency:"},
+    {1028, "Screen resolution:"},
+    {1029, "Color resolution:"},
+    {1030, "bits"},
+    {1031, "Frequency:"},
+    {1032, "Hz"},
+    {1039, " Saved "},
+    {1038, " Current "},
+    {1040, "Save time:"},
+    {1043, "Gamma"},
+    {1044, "Restore icons when \"Restore Saved\" button pressed"},
+    {1045, "Restore resolution when \"Restore Saved\" button pressed"},
+    {1046, "Restore gamma when \"Restore Saved\" button pressed"},
+    {1033, "Apply Saved"},
+    {1034, "Undo"},
+};
+
+const int kHeadingControls[] = {1002, 1015, 1019, 1022, 1021, 1043};
+
+bool Ticked(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
+
+// The wait cursor for the life of the object; the previous one comes back after.
+class WaitCursor {
+ public:
+  WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { SetCursor(previous_); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  HCURSOR previous_;
+};
+
+// What a successful snapshot load hands over.
+struct LoadedSnapshot {
+  DEVMODEA mode = {};
+  OwnedIconLayout icons;
+  SYSTEMTIME saveTime = {};
+  GammaTriple gamma;
+};
+
+bool Load(HWND window, LoadedSnapshot* loaded) {
+  return LoadSnapshot(window, &loaded->mode, &loaded->icons, &loaded->saveTime, &loaded->gamma) != 0;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(HWND parent) : Dialog(IDD_MAIN, parent) {
+  appIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP));
+}
+
+MainWindow::~MainWindow() {
+  if (headingFont) DeleteObject(headingFont);
+}
+
+BOOL MainWindow::OnInitDialog() {
+  HWND window = hwnd();
+  if (HMENU menu = GetSystemMenu(window, FALSE)) {
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, SYSCMD_ABOUT, "&About Kestrin...");
+  }
+  SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon));
+  SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon));
+
+  CaptureStartupDisplayMode(&startup);
+  ShowCurrentDisplayMode(window);
+  ShowSavedSettings(window);
+  CheckDlgButton(window, ids::kApplyAndSave, BST_CHECKED);
+
+  GetWindowRect(window, &fullRect);
+  foldedRect = fullRect;
+  RECT exitRect;
+  GetWindowRect(GetDlgItem(window, ids::kExit), &exitRect);
+  foldedRect.bottom = exitRect.bottom + kFoldMargin;
+  isUnfolded = 1;
+
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& work = monitor.rcWork;
+    const int width = fullRect.right - fullRect.left, height = fullRect.bottom - fullRect.top;
+    SetWindowPos(window, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ToggleFold();
+
+  LOGFONTA font = {};
+  const auto dialogFont = reinterpret_cast<HFONT>(
+      SendDlgItemMessageA(window, ids::kSaveCurrent, WM_GETFONT, 0, 0));
+  if (dialogFont && GetObjectA(dialogFont, sizeof font, &font) == sizeof font) {
+    font.lfWeight = FW_BOLD;
+    headingFont = CreateFontIndirectA(&font);
+  }
+  for (int id : kHeadingControls)
+    SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(headingFont), TRUE);
+
+  if (!ConnectAgent(window, &agent, false)) ConnectAgent(window, &agent, true);
+  CaptureIconLayout(window, &agent, &startup.startupIcons);
+  ReadGamma(window, &startup.startupGamma);
+
+  CreateToolTips();
+  SetControlTexts();
+  ReadOptions(window);
+  return TRUE;
+}
+
+void MainWindow::CreateToolTips() {
+  HWND window = hwnd();
+  toolTips = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_BALLOON | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (!toolTips) return;  // the window works without them
+  SendMessageA(toolTips, TTM_ACTIVATE, TRUE, 0);
+  SendMessageA(toolTips, TTM_SETMAXTIPWIDTH, 0, 300);
+  SendMessageA(toolTips, TTM_SETTIPBKCOLOR, 0x00FFFFAA, 0);
+  SendMessageA(toolTips, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(60000, 0));
+  for (const ToolTip& tip : kToolTips) {
+    TOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND;  // the control's whole area; no subclassing: we relay
+    tool.hwnd = window;
+    tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(window, tip.id));
+    tool.lpszText = const_cast<char*>(tip.text);
+    SendMessageA(toolTips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+void MainWindow::SetControlTexts() {
+  for (const ControlText& control : kControlTexts)
+    SetDlgItemTextA(hwnd(), control.id, control.text);
+}
+
+bool MainWindow::PreTranslateMessage(MSG* msg) {
+  if (toolTips) SendMessageA(toolTips, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
+  return false;
+}
+
+bool MainWindow::OnCommand(int id) { return DispatchCommand(this, kCommandMap, id); }
+
+bool MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
+  HWND window = hwnd();
+  switch (message) {
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) != SYSCMD_ABOUT) return false;
+      OpenAbout();
+      *result = TRUE;
+      return true;
+    case WM_PAINT:
+      if (!IsIconic(window)) return false;
+      *result = PaintMinimised();
+      return true;
+    case WM_QUERYDRAGICON:
+      *result = reinterpret_cast<INT_PTR>(appIcon);
+      return true;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG: {
+      // The framework's colours first; then the value and time fields get their text colour.
+      const LRESULT brush = DefWindowProcA(window, message, wParam, lParam);
+      const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+      const auto dc = reinterpret_cast<HDC>(wParam);
+      if (id >= ids::kCurrentSize && id <= ids::kSavedSize) SetTextColor(dc, kValueColour);
+      if (id == 1040 || id == ids::kSaveTime) SetTextColor(dc, kTimeColour);
+      *result = static_cast<INT_PTR>(brush);
+      return true;
+    }
+    case WM_QUERYENDSESSION: {
+      const BOOL mayEnd = static_cast<BOOL>(DefWindowProcA(window, message, wParam, lParam));
+      SetWindowLongPtrA(window, DWLP_MSGRESULT, AgentSessionEnding(&agent, mayEnd));
+      *result = TRUE;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+bool MainWindow::PaintMinimised() {
+  HWND window = hwnd();
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  SendMessageA(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  const int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+  RECT client;
+  GetClientRect(window, &client);
+  DrawIcon(dc, (client.right - client.left - cx + 1) / 2, (client.bottom - client.top - cy + 1) / 2,
+           appIcon);
+  EndPaint(window, &paint);
+  return true;
+}
+
+void MainWindow::OnDestroy() { DisconnectAgent(&agent); }
+
+void MainWindow::ToggleFold() {
+  const RECT& target = isUnfolded ? foldedRect : fullRect;
+  SetDlgItemTextA(hwnd(), ids::kFold, isUnfolded ? "More >>" : "Less <<");
+  SetWindowPos(hwnd(), HWND_TOP, 0, 0, target.right - target.left, target.bottom - target.top,
+               SWP_NOMOVE);
+  isUnfolded = !isUnfolded;
+}
+
+void MainWindow::SaveCurrent() { SaveSnapshot(hwnd(), &agent); }
+
+void MainWindow::RestoreSaved() {
+  HWND window = hwnd();
+  LoadedSnapshot loaded;
+  if (!Load(window, &loaded)) return;
+  WaitCursor wait;
+  if (Ticked(window, ids::kRestoreGammaCheck)) ApplyGamma(window, loaded.gamma);
+  if (Ticked(window, ids::kRestoreModeCheck)) {
+    ApplyDisplayMode(window, &loaded.mode);
+    Sleep(MODE_SETTLE_MS);
+  }
+  if (Ticked(window, ids::kRestoreIconsCheck)) ApplyIconLayout(window, &agent, loaded.icons);
+}
+
+void MainWindow::UndoAll() {
+  if (startup.startupModeValid) ApplyDisplayMode(hwnd(), &startup.startupMode);
+  WaitCursor wait;
+  Sleep(MODE_SETTLE_MS);
+  ApplyStartupIcons();
+}
+
+void MainWindow::ApplyStartupIcons() {
+  // No layout was captured at start-up: there is nothing to put back, which the user is
+  // told as for any icon apply that cannot be done.
+  if (!startup.startupIcons.bytes) {
+    ShowMessage(hwnd(), "Unable to set icons position", kBoxStop);
+    return;
+  }
+  ApplyIconLayout(hwnd(), &agent, startup.startupIcons);
+}
+
+void MainWindow::ExitProgram() {
+  WriteOptions(hwnd());
+  EndDialog(IDCANCEL);
+}
+
+void MainWindow::OpenAbout() {
+  AboutBox about(hwnd());
+  about.RunModal();
+}
+
+void MainWindow::ApplySavedIconLayout() {
+  LoadedSnapshot loaded;
+  if (Load(hwnd(), &loaded)) ApplyIconLayout(hwnd(), &agent, loaded.icons);
+}
+
+void MainWindow::UndoIcons() { ApplyStartupIcons(); }
+
+void MainWindow::ApplySavedGamma() {
+  LoadedSnapshot loaded;
+  if (!Load(hwnd(), &loaded)) return;
+  loaded.icons = OwnedIconLayout();
+  ApplyGamma(hwnd(), loaded.gamma);
+}
+
+void MainWindow::UndoGammaCommand() { UndoGamma(hwnd(), startup); }
+
+void MainWindow::ApplySavedDisplayMode() {
+  LoadedSnapshot loaded;
+  if (!Load(hwnd(), &loaded)) return;
+  loaded.icons = OwnedIconLayout();
+  ApplyDisplayMode(hwnd(), &loaded.mode);
+}
+
+void MainWindow::UndoDisplayModeCommand() { UndoDisplayMode(hwnd(), &startup); }
+void MainWindow::RestoreDefaultDisplayModeCommand() { RestoreDefaultDisplayMode(hwnd()); }
+void MainWindow::ViewCurrent() { ShowCurrentDisplayMode(hwnd()); }
+void MainWindow::ViewSaved() { ShowSavedSettings(hwnd()); }
+
+}  // namespace kestrin

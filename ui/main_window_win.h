@@ -1,0 +1,60 @@
+// The program's only window: three big buttons, the fold, and the Icons, Gamma and
+// Resolution sections; it owns the agent link and what the screen was at start-up.
+#pragma once
+
+#include <windows.h>
+
+#include "dialog_win.h"
+#include "engine_state_win.h"
+
+namespace kestrin {
+
+constexpr UINT SYSCMD_ABOUT = 16;
+constexpr DWORD MODE_SETTLE_MS = 2000;
+
+class MainWindow : public Dialog {
+ public:
+  explicit MainWindow(HWND parent = nullptr);
+  ~MainWindow() override;
+
+  // Commands, bound to their controls by the command map.
+  void ToggleFold();
+  void SaveCurrent();
+  void RestoreSaved();
+  void UndoAll();
+  void ExitProgram();
+  void OpenAbout();
+  void ApplySavedIconLayout();
+  void UndoIcons();
+  void ApplySavedGamma();
+  void UndoGammaCommand();
+  void ApplySavedDisplayMode();
+  void UndoDisplayModeCommand();
+  void RestoreDefaultDisplayModeCommand();
+  void ViewCurrent();
+  void ViewSaved();
+
+ protected:
+  BOOL OnInitDialog() override;
+  bool PreTranslateMessage(MSG* msg) override;
+  bool OnCommand(int id) override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
+  void OnDestroy() override;
+
+ private:
+  void CreateToolTips();
+  void SetControlTexts();
+  void ApplyStartupIcons();
+  bool PaintMinimised();
+
+  HWND toolTips = nullptr;
+  RECT fullRect = {};
+  RECT foldedRect = {};
+  int isUnfolded = 0;
+  HFONT headingFont = nullptr;
+  AgentClient agent;
+  StartupState startup;
+  HICON appIcon = nullptr;
+};
+
+}  // namespace kestrin
