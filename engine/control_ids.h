@@ -28,6 +28,7 @@ constexpr int kUndoMode = 1020;
 constexpr int kApplySavedGamma = 1033;
 constexpr int kUndoGamma = 1034;
 constexpr int kAppIcon = 1036;
+constexpr int kSaveTimeLabel = 1040;
 constexpr int kSaveTime = 1041;
 constexpr int kRestoreIconsCheck = 1044;
 constexpr int kRestoreModeCheck = 1045;

@@ -248,15 +248,15 @@ bool MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* 
     case WM_QUERYDRAGICON:
       *result = reinterpret_cast<INT_PTR>(appIcon);
       return true;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG: {
-      // The framework's colours first; then the value and time fields get their text colour.
-      const LRESULT brush = DefWindowProcA(window, message, wParam, lParam);
+    case WM_CTLCOLORSTATIC: {
+      // The value and save-time fields get their text colour on top of the framework's
+      // colours and brush; every other control keeps the framework's answer.
       const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
-      const auto dc = reinterpret_cast<HDC>(wParam);
-      if (id >= ids::kCurrentSize && id <= ids::kSavedSize) SetTextColor(dc, kValueColour);
-      if (id == 1040 || id == ids::kSaveTime) SetTextColor(dc, kTimeColour);
+      const bool value = id >= ids::kCurrentSize && id <= ids::kSavedSize;
+      const bool time = id == ids::kSaveTimeLabel || id == ids::kSaveTime;
+      if (!value && !time) return false;
+      const LRESULT brush = DefWindowProcA(window, message, wParam, lParam);
+      SetTextColor(reinterpret_cast<HDC>(wParam), value ? kValueColour : kTimeColour);
       *result = static_cast<INT_PTR>(brush);
       return true;
     }
