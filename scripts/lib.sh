@@ -1,0 +1,277 @@
+# Shared by scripts/test, scripts/run, scripts/package and scripts/screenshots: package
+# install, preset builds, the private Xorg display, the Wine prefix and the cleanup trap.
+# Sourced, not run. Callers set before sourcing (defaults in brackets):
+#   me           name in error messages [scripts/test]
+#   prefix_name  Wine prefix directory under build/ [wineprefix]
+#   display_label  how start_display names its display [Test display]
+# and may add commands to cleanup_hooks, run first (newest first) when the script ends.
+
+me=${me:-scripts/test}
+prefix_name=${prefix_name:-wineprefix}
+display_label=${display_label:-Test display}
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+mkdir -p build/logs
+
+say() { printf '\n== %s\n' "$*"; }
+
+# ---------------------------------------------------------------- tree lock
+
+# Two scripts in one tree would share the prefix and the build directories. fd 9 holds
+# the lock: long-lived children must not inherit it (start them with 9>&-).
+lock_tree() {
+  exec 9>build/.test.lock
+  if ! flock -n 9; then
+    echo "${1:-Another scripts/test is running in this tree; waiting for it...}"
+    flock 9
+  fi
+}
+
+unlock_tree() {
+  flock -u 9 2>/dev/null || true
+  exec 9>&-
+}
+
+# ---------------------------------------------------------------- packages
+
+packages=(
+  mingw-w64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  wine wine64 wine32:i386
+  xserver-xorg-core xserver-xorg-video-dummy x11-utils
+  cmake ninja-build g++ clang-14 libclang-rt-14-dev googletest libgtest-dev
+)
+
+installed() {
+  [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
+}
+
+install_missing() {
+  local missing=() p
+  for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+  if [ ${#missing[@]} -eq 0 ]; then
+    echo "All required packages are installed."
+    return 0
+  fi
+  say "Installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "$me: installing packages needs root; missing: ${missing[*]}" >&2
+    exit 1
+  fi
+  # wine32 comes from the i386 archive, which apt only sees once multiarch is on.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  local log=build/logs/apt.log
+  export DEBIAN_FRONTEND=noninteractive
+  # Errors stay on the terminal; the routine progress goes to the log.
+  if ! apt-get -qq -o DPkg::Lock::Timeout=300 update >"$log" \
+     || ! apt-get -qq -y -o DPkg::Lock::Timeout=300 -o Dpkg::Use-Pty=0 \
+            install "${missing[@]}" >>"$log"; then
+    echo "$me: apt failed; last lines of $log:" >&2
+    tail -n 30 "$log" >&2
+    exit 1
+  fi
+  for p in "${missing[@]}"; do
+    installed "$p" || { echo "$me: $p is still not installed" >&2; exit 1; }
+  done
+  echo "Installed in $SECONDS s."
+}
+
+# ---------------------------------------------------------------- build
+
+declare -A built=()
+
+# build_preset PRESET [TARGET...]: configures every time (cheap when nothing changed)
+# so edits to the presets take effect; ninja then rebuilds only what changed. With
+# targets, builds only those.
+build_preset() {
+  local p=$1
+  shift
+  local key="$p${*:+ $*}"
+  if [ -n "${built[$key]:-}" ]; then [ "${built[$key]}" = ok ]; return; fi
+  say "Build $p${*:+ ($*)}"
+  local log=build/logs/configure-$p.log fresh=() targets=()
+  # CMake keeps the compilers it found first: a changed toolchain file needs a
+  # fresh cache, or the old compilers stay in use.
+  if [ -f "build/$p/CMakeCache.txt" ] &&
+     [ -n "$(find cmake -name 'mingw-*.cmake' -newer "build/$p/CMakeCache.txt")" ]; then
+    case $p in x64|x86) fresh=(--fresh) ;; esac
+  fi
+  if ! cmake --preset "$p" "${fresh[@]}" >"$log" 2>&1; then
+    echo "Configure of preset $p failed; last lines of $log:"
+    tail -n 40 "$log"
+    built[$key]=failed
+    return 1
+  fi
+  [ $# -eq 0 ] || targets=(--target "$@")
+  if ! cmake --build --preset "$p" "${targets[@]}"; then
+    echo "Build of preset $p failed."
+    built[$key]=failed
+    return 1
+  fi
+  built[$key]=ok
+}
+
+# ---------------------------------------------------------------- display and Wine
+
+xorg_pid=""
+display_num=""
+wine_state=""          # "", ready or failed
+wineserver_started=""
+cleanup_hooks=()
+
+prefix=$root/build/$prefix_name
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+cleanup() {
+  local rc=$?
+  set +e
+  local i
+  for ((i = ${#cleanup_hooks[@]} - 1; i >= 0; i--)); do eval "${cleanup_hooks[i]}"; done
+  if [ -n "$wineserver_started" ]; then
+    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
+    WINEPREFIX=$prefix timeout 20 wineserver -w >/dev/null 2>&1
+  fi
+  if [ -n "$xorg_pid" ]; then
+    kill "$xorg_pid" 2>/dev/null
+    for _ in $(seq 50); do kill -0 "$xorg_pid" 2>/dev/null || break; sleep 0.2; done
+    if kill -0 "$xorg_pid" 2>/dev/null; then
+      kill -KILL "$xorg_pid" 2>/dev/null
+      # A killed server leaves its lock and socket behind.
+      rm -f "/tmp/.X$display_num-lock" "/tmp/.X11-unix/X$display_num"
+    fi
+    wait "$xorg_pid" 2>/dev/null
+  fi
+  exit "$rc"
+}
+
+trap_cleanup() {
+  trap cleanup EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+}
+
+start_display() {
+  local conf=$root/scripts/xorg-dummy.conf n attempts=0 log
+  for n in $(seq 71 170); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    attempts=$((attempts + 1))
+    log=$root/build/xorg-$n.log
+    # fd 9 is the tree lock: long-lived children must not hold it.
+    Xorg ":$n" -noreset -nolisten tcp -config "$conf" -logfile "$log" \
+      </dev/null >/dev/null 2>&1 9>&- &
+    xorg_pid=$!
+    display_num=$n
+    for _ in $(seq 100); do
+      if ! kill -0 "$xorg_pid" 2>/dev/null; then break; fi
+      if [ -S "/tmp/.X11-unix/X$n" ] && xdpyinfo -display ":$n" >/dev/null 2>&1; then
+        break
+      fi
+      sleep 0.2
+    done
+    if kill -0 "$xorg_pid" 2>/dev/null && xdpyinfo -display ":$n" >/dev/null 2>&1; then
+      export DISPLAY=:$n
+      local info size
+      info=$(xdpyinfo -display ":$n" -queryExtensions)
+      size=$(sed -n 's/^ *dimensions: *\([0-9]*x[0-9]*\) .*/\1/p' <<<"$info")
+      echo "$display_label :$n (Xorg, dummy driver, $size); log: build/xorg-$n.log"
+      # Without RandR, Wine cannot change the display mode or read the gamma ramp.
+      if ! grep -q '^ *RANDR ' <<<"$info"; then
+        echo "$me: display :$n has no RANDR extension; see $log" >&2
+        return 1
+      fi
+      return 0
+    fi
+    # Not up: either it died (maybe another server took the number just now)
+    # or it hangs. Either way this number is given up.
+    local why="exited"
+    kill -0 "$xorg_pid" 2>/dev/null && why="did not answer within 20 s"
+    kill -KILL "$xorg_pid" 2>/dev/null || true
+    wait "$xorg_pid" 2>/dev/null || true
+    xorg_pid=""
+    # A lock that is not ours means another server took the number meanwhile.
+    if { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && [ $attempts -lt 3 ]; then
+      continue
+    fi
+    echo "$me: the test display cannot start: Xorg (dummy driver, scripts/xorg-dummy.conf) on :$n $why." >&2
+    echo "Last lines of $log:" >&2
+    tail -n 25 "$log" >&2 2>/dev/null || true
+    return 1
+  done
+  echo "$me: no free X display number between 71 and 170" >&2
+  return 1
+}
+
+# Both kernel32 copies: a prefix made without wine32 lacks the 32-bit one.
+prefix_files_ok() {
+  [ -f "$prefix/system.reg" ] && [ -f "$prefix/user.reg" ] &&
+    [ -f "$prefix/drive_c/windows/system32/kernel32.dll" ] &&
+    [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]
+}
+
+# The marker is written only after a boot finished, so an interrupted one is redone.
+prefix_ok() {
+  [ -f "$prefix/.kestrin-booted" ] && prefix_files_ok
+}
+
+# boot_prefix [MANAGED]: MANAGED (Y or N, default N) is the Wine X11 driver's Managed
+# setting: N on a display without a window manager, Y on a person's own desktop.
+boot_prefix() {
+  local managed=${1:-N} log=build/logs/wineboot${prefix_name#wineprefix}.log
+  export WINEPREFIX=$prefix
+  # A server left by an interrupted run would keep that run's display.
+  wineserver -k >/dev/null 2>&1 || true
+  timeout 20 wineserver -w >/dev/null 2>&1 || true
+  if ! prefix_ok; then
+    # A prefix made before wine32 was installed, or an interrupted boot,
+    # cannot run both architectures: start over.
+    rm -rf "$prefix"
+    echo "Creating the Wine prefix build/$prefix_name..."
+    if ! wineboot -i >"$log" 2>&1 9>&-; then
+      echo "$me: wineboot -i failed; see $log" >&2
+      return 1
+    fi
+    # The registry files appear only when the boot's server has written them out.
+    timeout 60 wineserver -w >/dev/null 2>&1 || true
+    if ! prefix_files_ok || ! touch "$prefix/.kestrin-booted"; then
+      echo "$me: the Wine prefix is incomplete after wineboot -i (is wine32:i386 installed?)" >&2
+      return 1
+    fi
+  fi
+  if ! wineserver -p 9>&-; then
+    echo "$me: could not start a persistent wineserver for $prefix" >&2
+    return 1
+  fi
+  wineserver_started=1
+  # Start the session's services and desktop now, detached from any pipe: if the
+  # first test started them, they would inherit its output pipe and keep it open,
+  # and ctest's test discovery would wait on it until its timeout.
+  if ! wine wineboot </dev/null >>"$log" 2>&1 9>&-; then
+    echo "$me: wineboot failed to start the Wine session; see $log" >&2
+    return 1
+  fi
+  # Without a window manager, hiding a window Wine manages (a message box, a dialog)
+  # stalls for 2 s; unmanaged windows go at once.
+  if ! wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f </dev/null \
+       >>"$log" 2>&1 9>&-; then
+    echo "$me: could not set the Wine X11 driver's Managed=$managed" >&2
+    return 1
+  fi
+  echo "Wine: $(wine --version 2>/dev/null), prefix build/$prefix_name"
+}
+
+ensure_wine() {
+  case $wine_state in
+    ready) return 0 ;;
+    failed) echo "The test display or the Wine prefix could not be set up (see above)."; return 1 ;;
+  esac
+  say "Test display and Wine prefix"
+  if start_display && boot_prefix; then
+    wine_state=ready
+  else
+    wine_state=failed
+    return 1
+  fi
+}
