@@ -30,6 +30,33 @@ std::string ModuleDirectory() {
 
 std::string LastError(const std::string& what) { return what + " (error " + std::to_string(GetLastError()) + ")"; }
 
+// Sends `command`; true when its reply is the one line `word` followed by one decimal in
+// [0, max] for each of `out` (none for a plain "ok"), which then receive them in order.
+template <typename... T>
+bool Expect(StandinDesktop* desktop, const std::string& command, const char* word, long long max, T*... out) {
+  std::vector<std::string> reply;
+  if (!desktop->Exchange(command, &reply) || reply.size() != 1) return false;
+  const std::vector<std::string> f = standin::SplitFields(reply[0]);
+  long long values[sizeof...(T) + 1] = {};
+  if (f.size() != sizeof...(T) + 1 || f[0] != word) return false;
+  for (size_t i = 1; i < f.size(); ++i)
+    if (!standin::ParseInteger(f[i], 0, max, &values[i - 1])) return false;
+  size_t i = 0;
+  ((*out = static_cast<T>(values[i++])), ...);
+  return true;
+}
+
+bool ExpectMicroseconds(StandinDesktop* desktop, const std::string& command, double* us) {
+  std::vector<std::string> reply;
+  if (!desktop->Exchange(command, &reply) || reply.size() != 1 || reply[0].compare(0, 3, "us ") != 0) return false;
+  char* end = nullptr;
+  const char* text = reply[0].c_str() + 3;
+  double value = std::strtod(text, &end);
+  if (end == text || *end) return false;
+  *us = value;
+  return true;
+}
+
 }  // namespace
 
 std::unique_ptr<StandinDesktop> StandinDesktop::Start(const StandinOptions& options, std::string* error) {
@@ -163,31 +190,10 @@ bool StandinDesktop::Exchange(const std::string& command, std::vector<std::strin
   return ReadReply(reply);
 }
 
-bool StandinDesktop::ExpectOk(const std::string& command) {
-  std::vector<std::string> reply;
-  return Exchange(command, &reply) && reply.size() == 1 && reply[0] == "ok";
-}
-
-bool StandinDesktop::ExpectMicroseconds(const std::string& command, double* us) {
-  std::vector<std::string> reply;
-  if (!Exchange(command, &reply) || reply.size() != 1 || reply[0].compare(0, 3, "us ") != 0) return false;
-  char* end = nullptr;
-  const char* text = reply[0].c_str() + 3;
-  double value = std::strtod(text, &end);
-  if (end == text || *end) return false;
-  *us = value;
-  return true;
-}
-
 bool StandinDesktop::AddIcon(const std::string& label, int x, int y, int* index) {
-  std::vector<std::string> reply;
-  if (!Exchange("add " + std::to_string(x) + " " + std::to_string(y) + " " + standin::HexEncode(label), &reply) ||
-      reply.size() != 1 || reply[0].compare(0, 3, "ok ") != 0)
-    return false;
-  long long n = 0;
-  if (!standin::ParseInteger(reply[0].substr(3), 0, 0x7FFFFFFF, &n)) return false;
-  if (index) *index = static_cast<int>(n);
-  return true;
+  int ignored = 0;
+  return Expect(this, "add " + std::to_string(x) + " " + std::to_string(y) + " " + standin::HexEncode(label), "ok",
+                0x7FFFFFFF, index ? index : &ignored);
 }
 
 bool StandinDesktop::Icons(std::vector<StandinIcon>* icons) {
@@ -219,48 +225,27 @@ std::vector<StandinIcon> StandinDesktop::Icons() {
 }
 
 bool StandinDesktop::MoveIcon(int index, int x, int y) {
-  return ExpectOk("move " + std::to_string(index) + " " + std::to_string(x) + " " + std::to_string(y));
+  return Expect(this, "move " + std::to_string(index) + " " + std::to_string(x) + " " + std::to_string(y), "ok", 0);
 }
 
-bool StandinDesktop::SetAutoArrange(bool on) { return ExpectOk(on ? "autoarrange 1" : "autoarrange 0"); }
+bool StandinDesktop::SetAutoArrange(bool on) { return Expect(this, on ? "autoarrange 1" : "autoarrange 0", "ok", 0); }
 
-bool StandinDesktop::ListViewStyle(unsigned* style) {
-  std::vector<std::string> reply;
-  long long value = 0;
-  if (!Exchange("style", &reply) || reply.size() != 1 || reply[0].compare(0, 6, "style ") != 0 ||
-      !standin::ParseInteger(reply[0].substr(6), 0, 0xFFFFFFFFLL, &value))
-    return false;
-  *style = static_cast<unsigned>(value);
-  return true;
-}
+bool StandinDesktop::ListViewStyle(unsigned* style) { return Expect(this, "style", "style", 0xFFFFFFFF, style); }
 
-bool StandinDesktop::Hang(unsigned ms) { return ExpectOk("hang " + std::to_string(ms)); }
+bool StandinDesktop::Hang(unsigned ms) { return Expect(this, "hang " + std::to_string(ms), "ok", 0); }
 
-bool StandinDesktop::FaultCount(long* count) {
-  std::vector<std::string> reply;
-  long long value = 0;
-  if (!Exchange("faults", &reply) || reply.size() != 1 || reply[0].compare(0, 7, "faults ") != 0 ||
-      !standin::ParseInteger(reply[0].substr(7), 0, 0x7FFFFFFF, &value))
-    return false;
-  *count = static_cast<long>(value);
-  return true;
-}
+bool StandinDesktop::FaultCount(long* count) { return Expect(this, "faults", "faults", 0x7FFFFFFF, count); }
 
 bool StandinDesktop::MoveCounts(long* moves, long* whileAutoArranged) {
-  std::vector<std::string> reply;
-  if (!Exchange("moves", &reply) || reply.size() != 1) return false;
-  const std::vector<std::string> f = standin::SplitFields(reply[0]);
-  long long all = 0, arranged = 0;
-  if (f.size() != 3 || f[0] != "moves" || !standin::ParseInteger(f[1], 0, 0x7FFFFFFF, &all) ||
-      !standin::ParseInteger(f[2], 0, all, &arranged))
-    return false;
-  *moves = static_cast<long>(all);
-  *whileAutoArranged = static_cast<long>(arranged);
+  long all = 0, arranged = 0;
+  if (!Expect(this, "moves", "moves", 0x7FFFFFFF, &all, &arranged) || arranged > all) return false;
+  *moves = all;
+  *whileAutoArranged = arranged;
   return true;
 }
 
-bool StandinDesktop::ProvokeFault() { return ExpectOk("provoke-fault"); }
+bool StandinDesktop::ProvokeFault() { return Expect(this, "provoke-fault", "ok", 0); }
 
-bool StandinDesktop::FloorCaptureMicroseconds(double* us) { return ExpectMicroseconds("floor-capture", us); }
+bool StandinDesktop::FloorCaptureMicroseconds(double* us) { return ExpectMicroseconds(this, "floor-capture", us); }
 
-bool StandinDesktop::FloorApplyMicroseconds(double* us) { return ExpectMicroseconds("floor-apply", us); }
+bool StandinDesktop::FloorApplyMicroseconds(double* us) { return ExpectMicroseconds(this, "floor-apply", us); }

@@ -140,8 +140,6 @@ class StandinDesktop {
   bool WriteAll(const std::string& data);
   bool ReadLine(std::string* line, ULONGLONG deadline);
   bool ReadReply(std::vector<std::string>* reply);
-  bool ExpectOk(const std::string& command);
-  bool ExpectMicroseconds(const std::string& command, double* us);
 
   standin::Handle process_, toChild_, fromChild_;
   std::string pending_;
