@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "agent_link_win.h"
+#include "bench_timing_win.h"
 #include "agent_protocol.h"
 #include "icon_layout.h"
 #include "lumiq.h"
@@ -21,22 +22,6 @@ namespace {
 
 constexpr int kIcons = 1000;
 constexpr int kRuns = 9;
-
-double NowMicroseconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return double(now.QuadPart) * 1e6 / double(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 int Fail(const std::string& what) {
   std::fprintf(stderr, "lumiq_bench: %s\n", what.c_str());

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing_win.h"
 #include "agent_client_win.h"
 #include "control_ids.h"
 #include "standin_client_win.h"
@@ -30,22 +31,6 @@ struct Program {
   std::vector<double> startMs;
   std::vector<double> peakMiB;
 };
-
-double NowMilliseconds() {
-  static const LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return double(now.QuadPart) * 1e3 / double(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 std::string ModuleDirectory() {
   char path[MAX_PATH];
