@@ -37,7 +37,7 @@ unlock_tree() {
 
 packages=(
   mingw-w64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine wine64 wine32:i386
+  wine wine64 wine32:i386 fonts-wine
   xserver-xorg-core xserver-xorg-video-dummy x11-utils
   cmake ninja-build g++ clang-14 libclang-rt-14-dev googletest libgtest-dev
 )
@@ -65,10 +65,10 @@ install_missing() {
   local log=build/logs/apt.log
   export DEBIAN_FRONTEND=noninteractive
   # Errors stay on the terminal; the routine progress goes to the log.
-  if ! apt-get -qq -o DPkg::Lock::Timeout=300 update >"$log" \
-     || ! apt-get -qq -y -o DPkg::Lock::Timeout=300 -o Dpkg::Use-Pty=0 \
+  if ! timeout 900 apt-get -qq -o DPkg::Lock::Timeout=300 update >"$log" \
+     || ! timeout 1800 apt-get -qq -y -o DPkg::Lock::Timeout=300 -o Dpkg::Use-Pty=0 \
             install "${missing[@]}" >>"$log"; then
-    echo "$me: apt failed; last lines of $log:" >&2
+    echo "$me: apt failed or timed out; last lines of $log:" >&2
     tail -n 30 "$log" >&2
     exit 1
   fi
@@ -113,15 +113,68 @@ build_preset() {
   built[$key]=ok
 }
 
+# ---------------------------------------------------------------- leftovers of killed runs
+
+# Every process a run starts carries KESTRIN_RUN_TAG: this tree, this prefix and the
+# run's own process id. A run killed outright (SIGKILL, a lost terminal) leaves its X
+# server, Wine server, programs and ctest behind; the next run in this tree ends those
+# whose run is gone, and none of another clone's.
+run_tag_base="$root|$prefix_name|"
+
+end_leftovers() {
+  local ancestors=" " p=$$ dir pid tag owner victims=() names=() n
+  while [ -n "$p" ] && [ "$p" -gt 1 ]; do
+    ancestors+="$p "
+    p=$(sed -n 's/^PPid:[[:space:]]*//p' "/proc/$p/status" 2>/dev/null)
+  done
+  for dir in /proc/[0-9]*; do
+    pid=${dir#/proc/}
+    [[ $ancestors == *" $pid "* ]] && continue
+    tag=$({ tr '\0' '\n' <"$dir/environ"; } 2>/dev/null | sed -n 's/^KESTRIN_RUN_TAG=//p')
+    [[ -n $tag && $tag == "$run_tag_base"* ]] || continue
+    owner=${tag##*|}
+    # A run that is still going keeps its processes.
+    [ "$owner" != "$pid" ] && kill -0 "$owner" 2>/dev/null && continue
+    victims+=("$pid")
+    names+=("$({ tr '\0' ' ' <"$dir/cmdline"; } 2>/dev/null | cut -c1-60)")
+  done
+  # Set only now, so that nothing of this run's own was a candidate.
+  export KESTRIN_RUN_TAG="$run_tag_base$$"
+  [ ${#victims[@]} -gt 0 ] || return 0
+  echo "Ending ${#victims[@]} processes left by a killed run in this tree:"
+  printf '  %s\n' "${names[@]}"
+  kill -TERM "${victims[@]}" 2>/dev/null
+  for _ in $(seq 25); do
+    kill -0 "${victims[@]}" 2>/dev/null || break
+    sleep 0.2
+  done
+  kill -KILL "${victims[@]}" 2>/dev/null
+  # A killed X server leaves its lock and socket; free the numbers ours held.
+  for n in "${names[@]}"; do
+    if [[ $n =~ ^[^\ ]*Xorg\ :([0-9]+) ]]; then
+      n=${BASH_REMATCH[1]}
+      sleep 0.2
+      if ! kill -0 "$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null || echo 0)" 2>/dev/null; then
+        rm -f "/tmp/.X$n-lock" "/tmp/.X11-unix/X$n"
+      fi
+    fi
+  done
+  return 0
+}
+
 # ---------------------------------------------------------------- display and Wine
+
+# shellcheck source=scripts/wine-arch.sh
+source "$root/scripts/wine-arch.sh"
 
 xorg_pid=""
 display_num=""
+display_start=""       # the test display's starting size, "W H"
 wine_state=""          # "", ready or failed
 wineserver_started=""
 cleanup_hooks=()
 
-prefix=$root/build/$prefix_name
+prefix=""              # set by boot_prefix, once Wine is installed and probed
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -131,7 +184,7 @@ cleanup() {
   local i
   for ((i = ${#cleanup_hooks[@]} - 1; i >= 0; i--)); do eval "${cleanup_hooks[i]}"; done
   if [ -n "$wineserver_started" ]; then
-    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
+    WINEPREFIX=$prefix timeout 20 wineserver -k >/dev/null 2>&1
     WINEPREFIX=$prefix timeout 20 wineserver -w >/dev/null 2>&1
   fi
   if [ -n "$xorg_pid" ]; then
@@ -153,6 +206,8 @@ trap_cleanup() {
   trap 'exit 143' TERM
 }
 
+display_answers() { timeout 10 xdpyinfo -display ":$1" >/dev/null 2>&1; }
+
 start_display() {
   local conf=$root/scripts/xorg-dummy.conf n attempts=0 log
   for n in $(seq 71 170); do
@@ -166,17 +221,15 @@ start_display() {
     display_num=$n
     for _ in $(seq 100); do
       if ! kill -0 "$xorg_pid" 2>/dev/null; then break; fi
-      if [ -S "/tmp/.X11-unix/X$n" ] && xdpyinfo -display ":$n" >/dev/null 2>&1; then
-        break
-      fi
+      if [ -S "/tmp/.X11-unix/X$n" ] && display_answers "$n"; then break; fi
       sleep 0.2
     done
-    if kill -0 "$xorg_pid" 2>/dev/null && xdpyinfo -display ":$n" >/dev/null 2>&1; then
+    if kill -0 "$xorg_pid" 2>/dev/null && display_answers "$n"; then
       export DISPLAY=:$n
-      local info size
-      info=$(xdpyinfo -display ":$n" -queryExtensions)
-      size=$(sed -n 's/^ *dimensions: *\([0-9]*x[0-9]*\) .*/\1/p' <<<"$info")
-      echo "$display_label :$n (Xorg, dummy driver, $size); log: build/xorg-$n.log"
+      local info
+      info=$(timeout 10 xdpyinfo -display ":$n" -queryExtensions)
+      display_start=$(sed -n 's/^ *dimensions: *\([0-9]*\)x\([0-9]*\) .*/\1 \2/p' <<<"$info")
+      echo "$display_label :$n (Xorg, dummy driver, ${display_start/ /x}); log: build/xorg-$n.log"
       # Without RandR, Wine cannot change the display mode or read the gamma ramp.
       if ! grep -q '^ *RANDR ' <<<"$info"; then
         echo "$me: display :$n has no RANDR extension; see $log" >&2
@@ -204,43 +257,62 @@ start_display() {
   return 1
 }
 
-# Both kernel32 copies: a prefix made without wine32 lacks the 32-bit one.
+# The registry and the 64-bit kernel32; a WoW64 prefix needs the 32-bit one as well
+# (a prefix made before wine32 was installed lacks it).
 prefix_files_ok() {
   [ -f "$prefix/system.reg" ] && [ -f "$prefix/user.reg" ] &&
     [ -f "$prefix/drive_c/windows/system32/kernel32.dll" ] &&
-    [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]
+    { [ "$wine_arch" = win64 ] || [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }
 }
 
-# The marker is written only after a boot finished, so an interrupted one is redone.
+# The marker is written only after a boot finished, so an interrupted one is redone;
+# it names the kind of prefix, which is never reused the other way.
 prefix_ok() {
-  [ -f "$prefix/.kestrin-booted" ] && prefix_files_ok
+  [ "$(cat "$prefix/.kestrin-booted" 2>/dev/null)" = "$wine_arch" ] && prefix_files_ok
+}
+
+# wine_step SECONDS LOG WHAT COMMAND...: runs a Wine command that could hang, detached
+# from our pipes and the tree lock; on failure says what failed and where to look.
+wine_step() {
+  local limit=$1 log=$2 what=$3 rc=0
+  shift 3
+  timeout -k 10 "$limit" "$@" </dev/null >>"$log" 2>&1 9>&- || rc=$?
+  [ $rc -eq 0 ] && return 0
+  if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then
+    echo "$me: $what did not finish within $limit s; see $log" >&2
+  else
+    echo "$me: $what failed (exit $rc); last lines of $log:" >&2
+    tail -n 15 "$log" >&2
+  fi
+  return 1
 }
 
 # boot_prefix [MANAGED]: MANAGED (Y or N, default N) is the Wine X11 driver's Managed
 # setting: N on a display without a window manager, Y on a person's own desktop.
 boot_prefix() {
-  local managed=${1:-N} log=build/logs/wineboot${prefix_name#wineprefix}.log
+  local managed=${1:-N} log
+  choose_wine_arch "$root/build/$prefix_name"
   export WINEPREFIX=$prefix
+  log=build/logs/wineboot-${prefix##*/}.log
+  : >"$log"
+  if [ "$wine_arch" = win64 ]; then
+    echo "Wine: 64-bit only, $KESTRIN_NO_32BIT"
+  fi
   # A server left by an interrupted run would keep that run's display.
-  wineserver -k >/dev/null 2>&1 || true
+  timeout 20 wineserver -k >/dev/null 2>&1 || true
   timeout 20 wineserver -w >/dev/null 2>&1 || true
   if ! prefix_ok; then
-    # A prefix made before wine32 was installed, or an interrupted boot,
-    # cannot run both architectures: start over.
     rm -rf "$prefix"
-    echo "Creating the Wine prefix build/$prefix_name..."
-    if ! wineboot -i >"$log" 2>&1 9>&-; then
-      echo "$me: wineboot -i failed; see $log" >&2
-      return 1
-    fi
+    echo "Creating the Wine prefix build/${prefix##*/} ($wine_arch)..."
+    wine_step 180 "$log" "wineboot -i (creating the prefix)" "$wine" wineboot -i || return 1
     # The registry files appear only when the boot's server has written them out.
     timeout 60 wineserver -w >/dev/null 2>&1 || true
-    if ! prefix_files_ok || ! touch "$prefix/.kestrin-booted"; then
-      echo "$me: the Wine prefix is incomplete after wineboot -i (is wine32:i386 installed?)" >&2
+    if ! prefix_files_ok || ! echo "$wine_arch" >"$prefix/.kestrin-booted"; then
+      echo "$me: the Wine prefix is incomplete after wineboot -i; see $log" >&2
       return 1
     fi
   fi
-  if ! wineserver -p 9>&-; then
+  if ! timeout 20 wineserver -p 9>&-; then
     echo "$me: could not start a persistent wineserver for $prefix" >&2
     return 1
   fi
@@ -248,18 +320,14 @@ boot_prefix() {
   # Start the session's services and desktop now, detached from any pipe: if the
   # first test started them, they would inherit its output pipe and keep it open,
   # and ctest's test discovery would wait on it until its timeout.
-  if ! wine wineboot </dev/null >>"$log" 2>&1 9>&-; then
-    echo "$me: wineboot failed to start the Wine session; see $log" >&2
-    return 1
-  fi
+  wine_step 120 "$log" "wineboot (starting the Wine session)" "$wine" wineboot || return 1
   # Without a window manager, hiding a window Wine manages (a message box, a dialog)
   # stalls for 2 s; unmanaged windows go at once.
-  if ! wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f </dev/null \
-       >>"$log" 2>&1 9>&-; then
-    echo "$me: could not set the Wine X11 driver's Managed=$managed" >&2
-    return 1
-  fi
-  echo "Wine: $(wine --version 2>/dev/null), prefix build/$prefix_name"
+  wine_step 60 "$log" "wine reg (setting the X11 driver's Managed=$managed)" \
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f || return 1
+  # What a test killed mid-change must be given back (see wine-run).
+  [ -z "$display_start" ] || export KESTRIN_DISPLAY_START=$display_start
+  echo "Wine: $("$wine" --version 2>/dev/null), prefix build/${prefix##*/} ($wine_arch)"
 }
 
 ensure_wine() {

@@ -1,5 +1,5 @@
 # Checks Lumiq.dll's exports and shared section with objdump.
-# cmake -DOBJDUMP=... -DLIBRARY=... -P check_lumiq_binary.cmake
+# cmake -DOBJDUMP=... -DLIBRARY=... -P check_lumiq_binary.cmake (after each link of Lumiq)
 execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE exports RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump -p failed on ${LIBRARY}")
