@@ -130,13 +130,13 @@ end_leftovers() {
   for dir in /proc/[0-9]*; do
     pid=${dir#/proc/}
     [[ $ancestors == *" $pid "* ]] && continue
-    tag=$({ tr '\0' '\n' <"$dir/environ"; } 2>/dev/null | sed -n 's/^KESTRIN_RUN_TAG=//p')
+    tag=$({ tr '\0' '\n' <"$dir/environ"; } 2>/dev/null | sed -n 's/^KESTRIN_RUN_TAG=//p') || continue
     [[ -n $tag && $tag == "$run_tag_base"* ]] || continue
     owner=${tag##*|}
     # A run that is still going keeps its processes.
     [ "$owner" != "$pid" ] && kill -0 "$owner" 2>/dev/null && continue
     victims+=("$pid")
-    names+=("$({ tr '\0' ' ' <"$dir/cmdline"; } 2>/dev/null | cut -c1-60)")
+    names+=("$({ tr '\0' ' ' <"$dir/cmdline"; } 2>/dev/null | cut -c1-60 || true)")
   done
   # Set only now, so that nothing of this run's own was a candidate.
   export KESTRIN_RUN_TAG="$run_tag_base$$"
@@ -311,6 +311,13 @@ boot_prefix() {
       echo "$me: the Wine prefix is incomplete after wineboot -i; see $log" >&2
       return 1
     fi
+  fi
+  # Wine as Debian builds it looks for its own fonts (fonts-wine: Marlett draws the
+  # title-bar buttons, Tahoma the dialogs) under a path it cannot resolve; from the
+  # prefix's Fonts folder it loads them.
+  if ! cp -u /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"; then
+    echo "$me: could not copy Wine's fonts (package fonts-wine) into $prefix" >&2
+    return 1
   fi
   if ! timeout 20 wineserver -p 9>&-; then
     echo "$me: could not start a persistent wineserver for $prefix" >&2

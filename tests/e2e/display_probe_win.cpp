@@ -1,5 +1,6 @@
 // display_probe.exe: prints the current and the registry's display mode, one line each:
-// "width height bits frequency x y flags". Under Wine a process reads the display mode
+// "width height bits frequency x y flags", then "gamma R G B", the middle entry (128) of
+// each channel's ramp, or "gamma ?" when it cannot be read. Under Wine a process reads the display mode
 // once and then sees only its own changes, so the end-to-end tests ask a fresh process.
 //
 // display_probe.exe WIDTH HEIGHT [EXPONENT]: sets the registry's and the current mode to
@@ -39,6 +40,16 @@ bool SetScreen(DWORD width, DWORD height, double exponent) {
   return ok;
 }
 
+void PrintGamma() {
+  WORD ramp[3][256];
+  HDC screen = GetDC(nullptr);
+  if (screen && GetDeviceGammaRamp(screen, ramp))
+    std::printf("gamma %u %u %u\n", ramp[0][128], ramp[1][128], ramp[2][128]);
+  else
+    std::printf("gamma ?\n");
+  if (screen) ReleaseDC(nullptr, screen);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,5 +69,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool ok = Print(ENUM_CURRENT_SETTINGS) && Print(ENUM_REGISTRY_SETTINGS);
+  PrintGamma();
   return std::fflush(stdout) == 0 && ok ? 0 : 1;
 }
