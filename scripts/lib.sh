@@ -118,7 +118,8 @@ build_preset() {
 # Every process a run starts carries KESTRIN_RUN_TAG: this tree, this prefix and the
 # run's own process id. A run killed outright (SIGKILL, a lost terminal) leaves its X
 # server, Wine server, programs and ctest behind; the next run in this tree ends those
-# whose run is gone, and none of another clone's.
+# whose run is gone, and none of another clone's. It does so before it waits for the
+# tree lock, which a leftover might hold.
 run_tag_base="$root|$prefix_name|"
 
 end_leftovers() {
@@ -154,7 +155,7 @@ end_leftovers() {
     if [[ $n =~ ^[^\ ]*Xorg\ :([0-9]+) ]]; then
       n=${BASH_REMATCH[1]}
       sleep 0.2
-      if ! kill -0 "$(tr -d ' ' <"/tmp/.X$n-lock" 2>/dev/null || echo 0)" 2>/dev/null; then
+      if ! kill -0 "$(tr -d ' ' 2>/dev/null <"/tmp/.X$n-lock" || echo 0)" 2>/dev/null; then
         rm -f "/tmp/.X$n-lock" "/tmp/.X11-unix/X$n"
       fi
     fi
