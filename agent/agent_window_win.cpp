@@ -11,17 +11,49 @@
 namespace kestrin {
 namespace {
 
-// The window's own reference on the library. The system loaded the library into the shell
-// for the program's hook and unloads it when that hook goes; a program that is killed
-// never sends WM_CLOSE, its hook is removed with it, and the shell would then dispatch to
-// a window procedure that is no longer mapped. So the window keeps the library loaded,
-// and gives its reference back only while the program's hook still holds one.
-HMODULE libraryPin = nullptr;
+// The window's own hold on the library. The system loaded the library into the shell for
+// the program's hook and unloads it once that hook is gone; a program that is killed never
+// sends WM_CLOSE and its hook goes with it, so while the agent window lives the library
+// must stay loaded by a hold of its own. That hold is given back only from inside a call
+// of our hook procedure, when no agent window lives and none of the agent's frames is on
+// the stack: the hook being called holds the library in this thread, so giving the hold
+// back there never unloads running code, and the system unloads the library later, when
+// the hook is removed, outside our code. Nothing the program or anyone else sends (a
+// stray WM_CLOSE, a close that timed out, a stale shared record) can release it.
+HMODULE libraryHold = nullptr;
+HWND agentWindow = nullptr;  // this thread's agent; cleared when it is destroyed
+int activeFrames = 0;        // calls of the dialog procedure under way, nested ones included
+bool commandRunning = false;
+bool closePending = false;   // a WM_CLOSE that came while a command ran
+
+struct ActiveFrame {
+  ActiveFrame() { ++activeFrames; }
+  ~ActiveFrame() { --activeFrames; }
+  ActiveFrame(const ActiveFrame&) = delete;
+  ActiveFrame& operator=(const ActiveFrame&) = delete;
+};
 
 // Only a list view of this very thread: list-view messages carry pointers into our memory,
 // which mean nothing in another process, and another thread's list view may change under us.
-bool IsOwnWindow(HWND window) {
-  return window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+bool IsOwnListView(HWND window) {
+  char className[32] = {};
+  return window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId() &&
+         GetClassNameA(window, className, sizeof className) && lstrcmpiA(className, WC_LISTVIEWA) == 0;
+}
+
+// Asks this thread to retrieve a message soon, so that a hook of ours runs and the
+// library's hold can be given back.
+void WakeOwnThread() { PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0); }
+
+LONG_PTR RunCommand(WPARAM command, HWND listView) {
+  switch (command) {
+    case AGENT_CMD_CAPTURE:
+      return IsOwnListView(listView) ? AgentCaptureLayout(listView) : 0;
+    case AGENT_CMD_APPLY:
+      return IsOwnListView(listView) ? AgentApplyLayout(listView) : 0;
+    default:  // AGENT_CMD_PING and anything unknown
+      return 0;
+  }
 }
 
 class AutoArrangeOff {
@@ -41,14 +73,21 @@ class AutoArrangeOff {
 
 }  // namespace
 
-HWND CreateAgentWindow(HINSTANCE instance) {
-  HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_AGENT), nullptr,
-                                   AgentDialogProc, 0);
-  if (window && !libraryPin) {
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                       reinterpret_cast<LPCSTR>(&AgentDialogProc), &libraryPin);
+HWND EnsureAgentWindow(HINSTANCE instance) {
+  if (agentWindow) return agentWindow;
+  agentWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_AGENT), nullptr, AgentDialogProc, 0);
+  if (agentWindow && !libraryHold) {
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&AgentDialogProc),
+                       &libraryHold);
   }
-  return window;
+  return agentWindow;
+}
+
+void GiveBackLibraryHoldIfIdle() {
+  if (libraryHold && !agentWindow && activeFrames == 0) {
+    FreeLibrary(libraryHold);
+    libraryHold = nullptr;
+  }
 }
 
 int AgentCaptureLayout(HWND listView) {
@@ -109,24 +148,40 @@ int AgentApplyLayout(HWND listView) {
 }
 
 INT_PTR CALLBACK AgentDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  ActiveFrame frame;
   switch (message) {
     case WM_CLOSE:
-      DestroyWindow(window);
-      if (libraryPin && ProgramHookHoldsLibrary()) {
-        FreeLibrary(libraryPin);
-        libraryPin = nullptr;
+      // A command may run a modal loop inside the shell, in which this arrives: the
+      // window goes when that command has ended.
+      if (commandRunning) {
+        closePending = true;
+      } else {
+        DestroyWindow(window);
       }
       return TRUE;
-    case AGENT_MSG: {
-      const auto listView = reinterpret_cast<HWND>(lParam);
-      switch (wParam) {
-        case AGENT_CMD_CAPTURE:
-          return IsOwnWindow(listView) ? AgentCaptureLayout(listView) : 0;
-        case AGENT_CMD_APPLY:
-          return IsOwnWindow(listView) ? AgentApplyLayout(listView) : 0;
-        default:  // AGENT_CMD_PING and anything unknown
-          return 0;
+    case WM_NCDESTROY:
+      if (window == agentWindow) {
+        agentWindow = nullptr;
+        WakeOwnThread();
       }
+      return FALSE;
+    case AGENT_MSG: {
+      // The outcome is the message's result; the procedure's own return only says that
+      // the message was handled. A command that arrives while one runs is refused.
+      LONG_PTR result = 0;
+      if (!commandRunning) {
+        commandRunning = true;
+        result = RunCommand(wParam, reinterpret_cast<HWND>(lParam));
+        commandRunning = false;
+      }
+      SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+      // Posted, not done here: the dialog manager reads the result from the window after
+      // we return.
+      if (closePending && !commandRunning) {
+        closePending = false;
+        PostMessageA(window, WM_CLOSE, 0, 0);
+      }
+      return TRUE;
     }
     default:
       return FALSE;

@@ -5,16 +5,15 @@
 
 namespace kestrin {
 
-// Creates the agent window on the calling (hooked) thread; keeps the library loaded for
-// as long as the window lives. Returns the window, or null.
-HWND CreateAgentWindow(HINSTANCE instance);
+// The agent window of the calling (hooked) thread: the living one, or a new one, which
+// holds the library loaded for as long as it lives. Null when it cannot be made.
+HWND EnsureAgentWindow(HINSTANCE instance);
+// Called by the hook procedure only: gives the library's hold back once no agent window
+// lives and no agent code is under way on this thread.
+void GiveBackLibraryHoldIfIdle();
 
 INT_PTR CALLBACK AgentDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int AgentCaptureLayout(HWND listView);
 int AgentApplyLayout(HWND listView);
-
-// Defined with the hook: whether the program's hook still holds this library in the
-// process, so that dropping the window's own hold cannot unload code that is running.
-bool ProgramHookHoldsLibrary();
 
 }  // namespace kestrin

@@ -17,7 +17,12 @@ __attribute__((section("Shared"), shared)) volatile uint32_t controllerThreadId 
 
 // Per process.
 HINSTANCE instanceHandle = nullptr;
-int agentPending = 1;
+// The program hook (and the program thread) this process last answered with an agent and
+// a wake-up. The library may stay loaded across runs of the program (Wine never unloads
+// it; Windows keeps it while an agent window holds it), so a new hook, not the first
+// message after loading, is what asks for an agent.
+uint32_t servedHook = 0;
+uint32_t servedController = 0;
 
 // Handles are sign-extended when they widen, as the system itself does between 32-bit
 // and 64-bit processes.
@@ -30,14 +35,18 @@ uint32_t NarrowHook(HHOOK hook) {
 }
 
 LRESULT CALLBACK AgentHookProc(int code, WPARAM wParam, LPARAM lParam) {
-  // The first message this thread retrieves after the library arrives creates the agent,
-  // whatever the message; later ones only pass through.
-  if (agentPending) {
-    agentPending = 0;
-    kestrin::CreateAgentWindow(instanceHandle);
-    PostThreadMessageA(controllerThreadId, WM_NULL, 0, 0);
+  const uint32_t hook = hookHandle, controller = controllerThreadId;
+  if (code >= 0) {
+    if (hook != 0 && (hook != servedHook || controller != servedController)) {
+      servedHook = hook;
+      servedController = controller;
+      kestrin::EnsureAgentWindow(instanceHandle);
+      PostThreadMessageA(controller, WM_NULL, 0, 0);
+    }
+    // A hook of ours is running: it holds the library in this thread.
+    kestrin::GiveBackLibraryHoldIfIdle();
   }
-  return CallNextHookEx(WidenHook(hookHandle), code, wParam, lParam);
+  return CallNextHookEx(WidenHook(hook), code, wParam, lParam);
 }
 
 void RemoveRecordedHook() {
@@ -46,18 +55,6 @@ void RemoveRecordedHook() {
 }
 
 }  // namespace
-
-namespace kestrin {
-
-bool ProgramHookHoldsLibrary() {
-  // The program closes the agent with a synchronous WM_CLOSE while its hook is still
-  // installed; the hook of a program thread that has ended went with that thread.
-  if (!InSendMessage() || hookHandle == 0) return false;
-  UniqueHandle thread(OpenThread(SYNCHRONIZE, FALSE, controllerThreadId));
-  return thread && WaitForSingleObject(thread.get(), 0) == WAIT_TIMEOUT;
-}
-
-}  // namespace kestrin
 
 int __stdcall SetExplorerHook(uint32_t threadId) {
   if (threadId == 0) {

@@ -15,10 +15,13 @@ TransferReadResult ReadTransferBuffer(const char* name, OwnedIconLayout* out) {
   if (!view) return TransferReadResult::kNotMapped;
 
   const auto* bytes = static_cast<const uint8_t*>(view.get());
-  const uint32_t length = UsableLengthAt(bytes, ViewExtent(view.get()));
+  const uint32_t length = UsableLengthAt(bytes, ViewExtent(view.get(), ViewAccess::kRead));
   if (length == 0) return TransferReadResult::kBadLength;
 
-  std::unique_ptr<uint8_t[]> copy(new (std::nothrow) uint8_t[size_t{length} + kReceiveSlack]);
+  // A tag of our own: the runtime's std::nothrow object would pull its threading
+  // support into the library.
+  const std::nothrow_t noThrow{};
+  std::unique_ptr<uint8_t[]> copy(new (noThrow) uint8_t[size_t{length} + kReceiveSlack]);
   if (!copy) return TransferReadResult::kOutOfMemory;
   std::memcpy(copy.get(), bytes, length);
   out->bytes = std::move(copy);

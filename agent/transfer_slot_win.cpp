@@ -48,7 +48,7 @@ int __stdcall PrepareMemory(uint32_t size, const char* name, const void* data,
   }
   // A name still held open elsewhere hands back the existing object with its own size,
   // which may be smaller than `size`: never write past what the system mapped.
-  slot.extent = std::min<size_t>(size, ViewExtent(slot.mappingView.get()));
+  slot.extent = std::min<size_t>(size, ViewExtent(slot.mappingView.get(), ViewAccess::kWrite));
 
   if (data && length) {
     const size_t bytes = std::min(size, length);

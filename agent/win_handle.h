@@ -52,14 +52,29 @@ using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
 using MappedView = UniqueResource<void*, MappedViewTraits>;
 using UniqueHook = UniqueResource<HHOOK, HookTraits>;
 
-// Bytes the system lets us address from `view` on: the mapped region's real extent, which
-// for an object created earlier by someone else may be smaller than what we asked for.
-inline size_t ViewExtent(const void* view) {
+enum class ViewAccess { kRead, kWrite };
+
+// Bytes from `view` on that the system lets us touch with `access`: the committed pages of
+// the mapping with that protection, no further. A mapping someone else created first may be
+// smaller than what we asked for, or only reserved (touching such a page faults).
+inline size_t ViewExtent(const void* view, ViewAccess access) {
+  constexpr DWORD kWritable = PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  constexpr DWORD kReadable = kWritable | PAGE_READONLY | PAGE_EXECUTE_READ;
+  const DWORD wanted = access == ViewAccess::kWrite ? kWritable : kReadable;
+  const auto* at = static_cast<const char*>(view);
   MEMORY_BASIC_INFORMATION info;
-  if (!view || VirtualQuery(view, &info, sizeof info) != sizeof info) return 0;
-  const auto offset = static_cast<size_t>(static_cast<const char*>(view) -
-                                          static_cast<const char*>(info.BaseAddress));
-  return info.RegionSize > offset ? info.RegionSize - offset : 0;
+  if (!view || VirtualQuery(at, &info, sizeof info) != sizeof info) return 0;
+  const void* allocation = info.AllocationBase;
+  size_t usable = 0;
+  // Regions of one view differ only where their state or protection does.
+  while (info.AllocationBase == allocation && info.State == MEM_COMMIT && (info.Protect & wanted) &&
+         !(info.Protect & (PAGE_GUARD | PAGE_NOACCESS))) {
+    const auto* end = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
+    usable += static_cast<size_t>(end - at);
+    at = end;
+    if (VirtualQuery(at, &info, sizeof info) != sizeof info) break;
+  }
+  return usable;
 }
 
 }  // namespace kestrin

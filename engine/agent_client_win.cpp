@@ -73,11 +73,21 @@ bool AgentAlive(const AgentClient& client) {
          ThreadOf(client.agentWindow) == ThreadOf(client.desktopListView);
 }
 
-bool SendAgentCommand(const AgentClient& client, uintptr_t command, DWORD timeoutMs) {
-  DWORD_PTR ignored = 0;
-  return SendMessageTimeoutA(client.agentWindow, AGENT_MSG, command,
-                             reinterpret_cast<LPARAM>(client.desktopListView),
-                             SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, &ignored) != 0;
+// True when the agent answered within the time limit; its answer goes to `result`.
+bool SendAgentCommand(const AgentClient& client, uintptr_t command, DWORD timeoutMs,
+                      DWORD_PTR* result = nullptr) {
+  DWORD_PTR answer = 0;
+  const bool answered = SendMessageTimeoutA(client.agentWindow, AGENT_MSG, command,
+                                            reinterpret_cast<LPARAM>(client.desktopListView),
+                                            SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, &answer) != 0;
+  if (result) *result = answered ? answer : 0;
+  return answered;
+}
+
+// A capture or apply the agent says it carried out (it answers 1).
+bool AgentCommandDone(const AgentClient& client, uintptr_t command) {
+  DWORD_PTR result = 0;
+  return SendAgentCommand(client, command, client.commandTimeoutMs, &result) && result == 1;
 }
 
 int FailConnect(HWND window, bool report) {
@@ -132,11 +142,10 @@ int DisconnectAgent(AgentClient* client) {
 }
 
 uint32_t CaptureIconLayout(HWND window, AgentClient* client, OwnedIconLayout* out) {
-  // A capture that timed out is not read: the agent still holds its previous capture
-  // under the same name, which would pass for a new one.
+  // A capture that timed out or that the agent refused is not read: the agent may still
+  // hold its previous capture under the same name, which would pass for a new one.
   OwnedIconLayout layout;
-  if (!AgentAlive(*client) ||
-      !SendAgentCommand(*client, AGENT_CMD_CAPTURE, client->commandTimeoutMs) ||
+  if (!AgentAlive(*client) || !AgentCommandDone(*client, AGENT_CMD_CAPTURE) ||
       ReadTransferBuffer(kCaptureBufferName, &layout) != TransferReadResult::kOk) {
     ShowMessage(window, "Unable to retrieve icons position", kBoxStop);
     return 0;
@@ -150,7 +159,7 @@ int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& lay
   if (!AgentAlive(*client) || !layout.bytes || length < kIconLayoutHeaderSize ||
       length > kMaxIconLayoutLength ||
       !PrepareMemory(length + kTransferSlack, kApplyBufferName, layout.bytes.get(), length) ||
-      !SendAgentCommand(*client, AGENT_CMD_APPLY, client->commandTimeoutMs)) {
+      !AgentCommandDone(*client, AGENT_CMD_APPLY)) {
     ShowMessage(window, "Unable to set icons position", kBoxStop);
     return 0;
   }

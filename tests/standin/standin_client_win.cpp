@@ -234,6 +234,17 @@ bool StandinDesktop::ListViewStyle(unsigned* style) { return Expect(this, "style
 
 bool StandinDesktop::Hang(unsigned ms) { return Expect(this, "hang " + std::to_string(ms), "ok", 0); }
 
+bool StandinDesktop::PumpDuringNextTextRequest(unsigned ms) {
+  return Expect(this, "pump " + std::to_string(ms), "ok", 0);
+}
+
+bool StandinDesktop::Pumping(bool* now) {
+  long value = 0;
+  if (!Expect(this, "pumping", "pumping", 1, &value)) return false;
+  *now = value != 0;
+  return true;
+}
+
 bool StandinDesktop::FaultCount(long* count) { return Expect(this, "faults", "faults", 0x7FFFFFFF, count); }
 
 bool StandinDesktop::MoveCounts(long* moves, long* whileAutoArranged) {

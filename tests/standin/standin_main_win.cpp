@@ -29,11 +29,30 @@ volatile LONG g_faults;
 // Wine's list view moves icons either way, so the style at each move is recorded here.
 long g_moves, g_movesWhileArranged;
 WNDPROC g_listviewProc;
+// A slow shell folder: the next text request runs a modal loop for this long first.
+unsigned g_pumpNextTextMs;
+bool g_pumping;
 
-LRESULT CALLBACK RecordMoves(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+void PumpMessagesFor(unsigned ms) {
+  g_pumping = true;
+  const ULONGLONG end = GetTickCount64() + ms;
+  for (ULONGLONG now; (now = GetTickCount64()) < end;) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+  }
+  g_pumping = false;
+}
+
+LRESULT CALLBACK ListViewHook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == LVM_SETITEMPOSITION || msg == LVM_SETITEMPOSITION32) {
     ++g_moves;
     if (GetWindowLongPtrA(hwnd, GWL_STYLE) & LVS_AUTOARRANGE) ++g_movesWhileArranged;
+  }
+  if (msg == LVM_GETITEMTEXTA && g_pumpNextTextMs) {
+    const unsigned ms = g_pumpNextTextMs;
+    g_pumpNextTextMs = 0;
+    PumpMessagesFor(ms);
   }
   return CallWindowProcA(g_listviewProc, hwnd, msg, wp, lp);
 }
@@ -190,6 +209,12 @@ std::string Run(Command* cmd) {
     cmd->hangMs = static_cast<unsigned>(n);
     return "ok\n";
   }
+  if (verb == "pump") {
+    if (f.size() != 2 || !ParseInteger(f[1], 0, 60000, &n)) return "error usage: pump <ms 0..60000>\n";
+    g_pumpNextTextMs = static_cast<unsigned>(n);
+    return "ok\n";
+  }
+  if (verb == "pumping" && f.size() == 1) return std::string("pumping ") + (g_pumping ? "1" : "0") + "\n";
   if (verb == "faults" && f.size() == 1) return "faults " + std::to_string(g_faults) + "\n";
   if (verb == "moves" && f.size() == 1)
     return "moves " + std::to_string(g_moves) + " " + std::to_string(g_movesWhileArranged) + "\n";
@@ -367,7 +392,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmdLine, int) {
   if (!g_progman || !g_listview || !g_control) return 4;
   PaintOnceWithAnItem();
   g_listviewProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(g_listview, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordMoves)));
+      SetWindowLongPtrA(g_listview, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListViewHook)));
 
   auto handleText = [](HWND h) { return std::to_string(reinterpret_cast<uintptr_t>(h)); };
   if (!WriteAll("ready " + handleText(g_progman) + " " + handleText(g_defview) + " " + handleText(g_listview) + " " +

@@ -54,15 +54,19 @@ bool AgentLink::Connect(HWND listView, std::string* why) {
   return true;
 }
 
-bool AgentLink::Send(uintptr_t command, LPARAM lParam) {
-  DWORD_PTR result = 0;
-  return SendMessageTimeoutA(agent_, AGENT_MSG, command, lParam, SMTO_NORMAL,
-                             kCommandTimeoutMs, &result) != 0;
+bool AgentLink::Send(uintptr_t command, LPARAM lParam, DWORD_PTR* result) {
+  DWORD_PTR answer = 0;
+  const bool answered = SendMessageTimeoutA(agent_, AGENT_MSG, command, lParam, SMTO_NORMAL,
+                                            kCommandTimeoutMs, &answer) != 0;
+  if (result) *result = answer;
+  return answered;
 }
 
 bool AgentLink::Capture(std::vector<uint8_t>* blob, uint64_t* bufferSize, std::string* why) {
-  if (!Send(AGENT_CMD_CAPTURE, reinterpret_cast<LPARAM>(listView_)))
+  DWORD_PTR result = 0;
+  if (!Send(AGENT_CMD_CAPTURE, reinterpret_cast<LPARAM>(listView_), &result))
     return *why = "capture command timed out", false;
+  if (result != 1) return *why = "the agent answered the capture with " + std::to_string(result), false;
   *bufferSize = NamedBufferSize(kCaptureBufferName);
   const std::vector<uint8_t> head = NamedBufferBytes(kCaptureBufferName, 8);
   if (head.size() < 8) return *why = "capture buffer missing", false;
@@ -76,8 +80,9 @@ bool AgentLink::Capture(std::vector<uint8_t>* blob, uint64_t* bufferSize, std::s
 bool AgentLink::Apply(const std::vector<uint8_t>& blob) {
   uint32_t length;
   std::memcpy(&length, blob.data(), 4);
+  DWORD_PTR result = 0;
   if (!PrepareMemory(length + 10, kApplyBufferName, blob.data(), length)) return false;
-  return Send(AGENT_CMD_APPLY, reinterpret_cast<LPARAM>(listView_));
+  return Send(AGENT_CMD_APPLY, reinterpret_cast<LPARAM>(listView_), &result) && result == 1;
 }
 
 int AgentLink::Close() {
@@ -114,7 +119,7 @@ std::vector<uint8_t> NamedBufferBytes(const char* name, size_t count) {
   if (!mapping) return {};
   MappedView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
   if (!view) return {};
-  const size_t available = std::min(count, ViewExtent(view.get()));
+  const size_t available = std::min(count, ViewExtent(view.get(), ViewAccess::kRead));
   const auto* bytes = static_cast<const uint8_t*>(view.get());
   return std::vector<uint8_t>(bytes, bytes + available);
 }

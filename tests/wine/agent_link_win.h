@@ -22,11 +22,15 @@ class AgentLink {
   HWND agent() const { return agent_; }
 
   // SendMessageTimeout of AGENT_MSG; false when the agent did not answer in time.
-  bool Send(uintptr_t command, LPARAM lParam);
-  // Capture command; then the capture buffer's bytes (its whole blob, `totalLength` long)
+  // `result` gets the agent's answer: 1 for a capture or apply it carried out.
+  bool Send(uintptr_t command, LPARAM lParam, DWORD_PTR* result = nullptr);
+  // Leaves agent and hook as they are, as a program that is killed does.
+  void Abandon() { agent_ = nullptr, hooked_ = false; }
+  // Capture command, which must answer 1; then the capture buffer's bytes (its whole blob, `totalLength` long)
   // and the buffer object's own size, read without the library's reader.
   bool Capture(std::vector<uint8_t>* blob, uint64_t* bufferSize, std::string* why);
-  // PrepareMemory(L + 10, apply buffer, blob, L), then the apply command.
+  // PrepareMemory(L + 10, apply buffer, blob, L), then the apply command; true when it
+  // answered 1.
   bool Apply(const std::vector<uint8_t>& blob);
   // WM_CLOSE, the 300 ms pause, SetExplorerHook(0); returns SetExplorerHook's result.
   int Close();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "agent_client_win.h"
 #include "agent_link_win.h"
@@ -152,20 +153,43 @@ TEST_F(AgentClientTest, HungShellTimesOutWithoutReadingAStaleCapture) {
               {"Unable to retrieve icons position", "Unable to set icons position"});
 }
 
-TEST_F(AgentClientTest, AgentSurvivingAnEarlierRunIsFoundAfterTheBoundedWait) {
+// The run after a killed one is served at once by the agent that survived it; commands
+// the agent refuses (it is busy with one that runs a modal loop in the shell) are
+// reported, and the refused capture is not read.
+TEST_F(AgentClientTest, AgentAnswersAreActedOn) {
   auto desktop = StartDesktop({{"A", 1, 2}});
   ASSERT_TRUE(desktop);
   {
-    // An earlier run that ended without closing its agent: its hook went with it.
-    AgentClient earlier;
-    ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &earlier, true));
-    ASSERT_NE(0, SetExplorerHook(0));
+    AgentClient killed;
+    ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &killed, true));
+    ASSERT_NE(0, SetExplorerHook(0)) << "its hook goes with it; its agent stays";
   }
   const ULONGLONG start = GetTickCount64();
-  ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &client_, true)) << "no wake-up, but the agent answers";
-  EXPECT_GE(GetTickCount64() - start, kAgentWakeUpTimeoutMs);
+  ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &client_, true));
+  EXPECT_LT(GetTickCount64() - start, kAgentWakeUpTimeoutMs) << "woken at once";
   OwnedIconLayout captured;
-  EXPECT_EQ(8u + 268, CaptureIconLayout(dialog_.hwnd(), &client_, &captured));
+  ASSERT_EQ(8u + 268, CaptureIconLayout(dialog_.hwnd(), &client_, &captured));
+
+  ASSERT_TRUE(desktop->PumpDuringNextTextRequest(4000));
+  std::thread busy([agent = client_.agentWindow, listView = client_.desktopListView] {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(agent, AGENT_MSG, AGENT_CMD_CAPTURE, reinterpret_cast<LPARAM>(listView), SMTO_NORMAL,
+                        15000, &ignored);
+  });
+  bool pumping = false;
+  for (const ULONGLONG end = GetTickCount64() + 10000; !pumping && GetTickCount64() < end; Sleep(20))
+    ASSERT_TRUE(desktop->Pumping(&pumping));
+  ASSERT_TRUE(pumping) << "the busy capture never reached the stand-in's modal loop";
+  MessageBoxWatcher watcher;
+  OwnedIconLayout refused;
+  EXPECT_EQ(0u, CaptureIconLayout(dialog_.hwnd(), &client_, &refused));
+  EXPECT_EQ(nullptr, refused.bytes.get()) << "the previous capture, still in the buffer, is not taken";
+  EXPECT_EQ(0, ApplyIconLayout(dialog_.hwnd(), &client_, captured));
+  busy.join();
+  ExpectBoxes(watcher, dialog_.hwnd(), {"Unable to retrieve icons position", "Unable to set icons position"});
+  long faults = -1;
+  ASSERT_TRUE(desktop->FaultCount(&faults));
+  EXPECT_EQ(0, faults);
 }
 
 TEST_F(AgentClientTest, ShellOfTheOtherArchitectureIsRefusedWithoutAHook) {

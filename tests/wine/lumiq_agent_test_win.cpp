@@ -1,6 +1,6 @@
-// Lumiq driven across processes as the program drives it, against a fresh stand-in desktop
-// per test (Wine never unloads a hook library, so a stand-in can host only one agent).
-// Results are checked by asking the stand-in, not by reading back through the agent.
+// Lumiq driven across processes as the program drives it, against a stand-in desktop per
+// test; a user's day of runs shares one. Results are checked by asking the stand-in, not
+// by reading back through the agent.
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "agent_link_win.h"
@@ -66,6 +67,147 @@ class AgentTest : public ::testing::Test {
   std::unique_ptr<StandinDesktop> desktop_;
   AgentLink link_;
 };
+
+// Bounded wait for a window to go.
+bool GoneWithin(HWND window, DWORD ms) {
+  for (const ULONGLONG end = GetTickCount64() + ms; IsWindow(window);) {
+    if (GetTickCount64() >= end) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+// The program run again and again on one desktop, whose shell keeps the library loaded:
+// runs that end normally, one that is killed, a close from elsewhere, a close that comes
+// while the shell hangs. Every run gets a living agent at once.
+TEST_F(AgentTest, EveryRunOnOneDesktopGetsAnAgent) {
+  Open({{"Alpha", 10, 20}, {"Beta", 90, 20}});
+  const HWND listView = desktop_->listView();
+  auto run = [&](AgentLink* link, const char* which) {
+    std::string why;
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(link->Connect(listView, &why)) << which << ": " << why;
+    EXPECT_LT(GetTickCount64() - start, 5000u) << which << ": woken at once, not after a time-out";
+    std::vector<uint8_t> blob;
+    uint64_t size = 0;
+    ASSERT_TRUE(link->Capture(&blob, &size, &why)) << which << ": " << why;
+    EXPECT_EQ("Beta", LabelAt(blob, 1)) << which;
+  };
+  link_.Close();
+  AgentLink second;
+  run(&second, "a second run");
+  second.Close();
+
+  // Killed: its hook goes with it, its agent window stays and serves the next run.
+  AgentLink killed;
+  run(&killed, "a run that is then killed");
+  const HWND survivor = killed.agent();
+  killed.Abandon();
+  ASSERT_NE(0, SetExplorerHook(0));
+  AgentLink afterKilled;
+  run(&afterKilled, "the run after a killed one");
+  EXPECT_EQ(survivor, afterKilled.agent()) << "the surviving agent answers";
+
+  // A close posted by someone else: the next connection makes a new agent.
+  PostMessageA(survivor, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(GoneWithin(survivor, 5000)) << "a stray close still closes";
+  afterKilled.Close();
+  AgentLink afterStray;
+  run(&afterStray, "the run after a stray close");
+
+  // A close that times out while the shell hangs; the program unhooks meanwhile.
+  const HWND late = afterStray.agent();
+  ASSERT_TRUE(desktop_->Hang(2000));
+  DWORD_PTR ignored = 0;
+  EXPECT_EQ(0, SendMessageTimeoutA(late, WM_CLOSE, 0, 0, SMTO_NORMAL, 300, &ignored)) << "the shell hangs";
+  afterStray.Abandon();
+  ASSERT_NE(0, SetExplorerHook(0));
+  // Wine gap: a message whose send timed out is never delivered there, so the agent
+  // lives on as after a killed run; the next run is served either way.
+  if (!RunningUnderWine()) {
+    EXPECT_TRUE(GoneWithin(late, 10000)) << "the close is carried out once the shell answers";
+  }
+  AgentLink afterLate;
+  run(&afterLate, "the run after a close that timed out");
+  afterLate.Close();
+  ExpectNoFaults();
+}
+
+// A text request may run a modal loop inside the shell (a slow folder); a second command
+// that arrives meanwhile is refused at once, and a close waits until the first has ended.
+TEST_F(AgentTest, CommandsDuringACommandAreRefusedAndACloseWaitsForItsEnd) {
+  Open({{"Slow", 10, 20}, {"Folder", 90, 20}});
+  ASSERT_TRUE(desktop_->PumpDuringNextTextRequest(3000));
+  const HWND agent = link_.agent();
+  const LPARAM listView = reinterpret_cast<LPARAM>(desktop_->listView());
+  DWORD_PTR firstResult = 0;
+  LRESULT firstAnswered = 0;
+  std::thread first([&] {
+    firstAnswered = SendMessageTimeoutA(agent, AGENT_MSG, AGENT_CMD_CAPTURE, listView, SMTO_NORMAL, 15000, &firstResult);
+  });
+  bool pumping = false;
+  for (const ULONGLONG end = GetTickCount64() + 10000; !pumping && GetTickCount64() < end;) {
+    ASSERT_TRUE(desktop_->Pumping(&pumping));
+    if (!pumping) Sleep(20);
+  }
+  ASSERT_TRUE(pumping) << "the first capture never reached the stand-in's modal loop";
+
+  for (uintptr_t command : {AGENT_CMD_CAPTURE, AGENT_CMD_APPLY}) {
+    DWORD_PTR result = 99;
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_TRUE(SendMessageTimeoutA(agent, AGENT_MSG, command, listView, SMTO_NORMAL, 2000, &result))
+        << "command " << command << " is answered during the first";
+    EXPECT_LT(GetTickCount64() - start, 1000u) << "command " << command << " is refused at once";
+    EXPECT_EQ(0u, result) << "command " << command << " is refused";
+  }
+  DWORD_PTR ignored = 0;
+  EXPECT_TRUE(SendMessageTimeoutA(agent, WM_CLOSE, 0, 0, SMTO_NORMAL, 2000, &ignored));
+  EXPECT_TRUE(IsWindow(agent)) << "the close waits for the running command";
+  first.join();
+  EXPECT_NE(0, firstAnswered);
+  EXPECT_EQ(1u, firstResult) << "the first capture completes";
+  const std::vector<uint8_t> blob = NamedBufferBytes(kCaptureBufferName, 8 + 2 * 268);
+  ASSERT_EQ(8u + 2 * 268, blob.size());
+  EXPECT_EQ("Slow", LabelAt(blob, 0));
+  EXPECT_EQ("Folder", LabelAt(blob, 1));
+  EXPECT_TRUE(GoneWithin(agent, 5000)) << "the close is carried out after the command";
+  ExpectNoFaults();
+}
+
+// Buffers made first by someone else with memory only reserved, not committed: touching
+// them would fault inside the shell, so the commands fail cleanly instead.
+TEST_F(AgentTest, BuffersOthersMadeWithReservedMemoryFailCleanly) {
+  Open({{"Keep", 30, 40}});
+  const LPARAM listView = reinterpret_cast<LPARAM>(desktop_->listView());
+  DWORD_PTR result = 99;
+  {
+    UniqueHandle reserved(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0,
+                                             1 << 20, kCaptureBufferName));
+    ASSERT_TRUE(reserved);
+    ASSERT_TRUE(link_.Send(AGENT_CMD_CAPTURE, listView, &result));
+    EXPECT_EQ(0u, result) << "a capture into reserved memory is refused";
+    // Windows faults on the first write (the fault counter sees it); Wine (gap) lets the
+    // write through, so there the test commits the page itself and looks.
+    MappedView view(MapViewOfFile(reserved.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ASSERT_TRUE(view && VirtualAlloc(view.get(), 4096, MEM_COMMIT, PAGE_READWRITE));
+    EXPECT_EQ(0u, *static_cast<const uint32_t*>(view.get())) << "nothing was written into the reserved memory";
+  }
+  UniqueHandle apply(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0, 1 << 20,
+                                        kApplyBufferName));
+  ASSERT_TRUE(apply);
+  MappedView view(MapViewOfFile(apply.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  ASSERT_TRUE(view);
+  // One committed page holding a blob whose length word reaches past it.
+  ASSERT_TRUE(VirtualAlloc(view.get(), 4096, MEM_COMMIT, PAGE_READWRITE));
+  std::vector<uint8_t> blob = MakeBlob({{"Keep", 500, 500}});
+  const uint32_t claimed = 8 + 50 * 268;
+  std::memcpy(blob.data(), &claimed, 4);
+  std::memcpy(view.get(), blob.data(), blob.size());
+  ASSERT_TRUE(link_.Send(AGENT_CMD_APPLY, listView, &result));
+  EXPECT_EQ(0u, result) << "an apply reaching into reserved memory is refused";
+  EXPECT_EQ(30, Icons()[0].x);
+  ExpectNoFaults();
+}
 
 TEST_F(AgentTest, EmptyDesktopCapturesTheEightByteBlobInAnEighteenByteBuffer) {
   Open({});
@@ -219,10 +361,16 @@ TEST_F(AgentTest, OtherCommandsAndForeignWindowsChangeNothing) {
                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   ASSERT_TRUE(foreign);
   const LONG_PTR foreignStyle = GetWindowLongPtrA(foreign, GWL_STYLE);
-  ASSERT_TRUE(link_.Send(AGENT_CMD_CAPTURE, reinterpret_cast<LPARAM>(foreign)));
-  ASSERT_TRUE(link_.Send(AGENT_CMD_APPLY, reinterpret_cast<LPARAM>(foreign)));
-  ASSERT_TRUE(link_.Send(AGENT_CMD_CAPTURE, 0x12345));  // not a window at all
-  ASSERT_TRUE(link_.Send(AGENT_CMD_APPLY, 0x12345));
+  // Nor a window of the shell's own thread that is not a list view (its DefView), nor
+  // something that is no window at all.
+  const LPARAM refused[] = {reinterpret_cast<LPARAM>(foreign), reinterpret_cast<LPARAM>(desktop_->defView()), 0x12345};
+  for (LPARAM window : refused) {
+    for (uintptr_t command : {AGENT_CMD_CAPTURE, AGENT_CMD_APPLY}) {
+      DWORD_PTR result = 99;
+      ASSERT_TRUE(link_.Send(command, window, &result)) << "command " << command;
+      EXPECT_EQ(0u, result) << "command " << command << " on window " << window << " is refused";
+    }
+  }
   EXPECT_EQ(foreignStyle, GetWindowLongPtrA(foreign, GWL_STYLE));
   DestroyWindow(foreign);
   EXPECT_FALSE(NamedBufferExists(kCaptureBufferName));
