@@ -92,6 +92,7 @@ void GiveBackLibraryHoldIfIdle() {
 
 int AgentCaptureLayout(HWND listView) {
   const LRESULT count = SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0);
+  if (count > static_cast<LRESULT>(kMaxIconRecords)) return 0;
   const uint32_t size = CaptureBufferSize(count);
   if (size == 0 || !PrepareMemory(size, kCaptureBufferName, nullptr, 0)) return 0;
 
@@ -129,6 +130,7 @@ int AgentApplyLayout(HWND listView) {
 
   // Records beyond the blob's own length are never read, whatever `count` claims.
   const uint32_t records = UsableRecordCount(layout.bytes.get(), layout.length);
+  if (records > kMaxIconRecords) return 0;
   for (int pass = 0; pass < 3; ++pass) {
     for (uint32_t r = 0; r < records; ++r) {
       IconRecordView record = ReadIconRecord(layout.bytes.get(), r);

@@ -21,6 +21,12 @@ constexpr uint32_t kReceiveSlack = 2;
 // Largest length a reader accepts: length + 10 must still fit in 32 bits.
 constexpr uint32_t kMaxIconLayoutLength = UINT32_MAX - kTransferSlack;
 
+// The most icons a capture or an apply takes on. Every record of an apply costs three
+// searches of the whole list view inside the shell, which cannot answer meanwhile: this
+// bound keeps that to seconds, and no real desktop comes near it (the shell's own desktop
+// is unusable long before).
+constexpr uint32_t kMaxIconRecords = 10000;
+
 constexpr char kCaptureBufferName[] = "Lumiq_1shared_memory";  // shell to program
 constexpr char kApplyBufferName[] = "Lumiq_2shared_memory";    // program to shell
 

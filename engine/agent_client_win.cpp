@@ -95,6 +95,15 @@ int FailConnect(HWND window, bool report) {
   return 0;
 }
 
+// An icon command whose agent is gone (released for a session end that was then
+// cancelled, lost with a restarted shell, closed by someone else) connects again, once
+// and quietly; the command then reports as it always has if that fails.
+bool AgentReady(HWND window, AgentClient* client) {
+  if (AgentAlive(*client)) return true;
+  SetExplorerHook(0);  // the lost agent's hook, if it is still recorded
+  return ConnectAgent(window, client, false) == 1;
+}
+
 }  // namespace
 
 HWND FindDesktopListView() {
@@ -145,7 +154,7 @@ uint32_t CaptureIconLayout(HWND window, AgentClient* client, OwnedIconLayout* ou
   // A capture that timed out or that the agent refused is not read: the agent may still
   // hold its previous capture under the same name, which would pass for a new one.
   OwnedIconLayout layout;
-  if (!AgentAlive(*client) || !AgentCommandDone(*client, AGENT_CMD_CAPTURE) ||
+  if (!AgentReady(window, client) || !AgentCommandDone(*client, AGENT_CMD_CAPTURE) ||
       ReadTransferBuffer(kCaptureBufferName, &layout) != TransferReadResult::kOk) {
     ShowMessage(window, "Unable to retrieve icons position", kBoxStop);
     return 0;
@@ -156,7 +165,15 @@ uint32_t CaptureIconLayout(HWND window, AgentClient* client, OwnedIconLayout* ou
 
 int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& layout) {
   const uint32_t length = layout.length;
-  if (!AgentAlive(*client) || !layout.bytes || length < kIconLayoutHeaderSize ||
+  const uint32_t records = layout.bytes ? UsableRecordCount(layout.bytes.get(), length) : 0;
+  if (records > kMaxIconRecords) {
+    ShowMessage(window,
+                "Unable to set icons position: the layout holds " + std::to_string(records) +
+                    " icons, more than the " + std::to_string(kMaxIconRecords) + " Kestrin restores",
+                kBoxStop);
+    return 0;
+  }
+  if (!layout.bytes || length < kIconLayoutHeaderSize || !AgentReady(window, client) ||
       length > kMaxIconLayoutLength ||
       !PrepareMemory(length + kTransferSlack, kApplyBufferName, layout.bytes.get(), length) ||
       !AgentCommandDone(*client, AGENT_CMD_APPLY)) {

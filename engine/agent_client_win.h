@@ -11,8 +11,8 @@
 
 namespace kestrin {
 
-// Bound on the wait for the agent's wake-up. An agent that survived an earlier run sends
-// none, and a hook that never runs (a shell of the other architecture) neither.
+// Bound on the wait for the agent's wake-up: a hook that never runs (a shell of the other
+// architecture, a hung one) sends none.
 constexpr DWORD kAgentWakeUpTimeoutMs = 5000;
 constexpr DWORD AGENT_SETTLE_MS = 300;
 
@@ -27,11 +27,13 @@ int ConnectAgent(HWND window, AgentClient* client, bool report);
 // Closes the agent window if there is one and removes the hook; SetExplorerHook(0)'s result.
 int DisconnectAgent(AgentClient* client);
 
+// Capture and apply connect again, once and quietly, when their agent is gone.
 // The agent's current layout into *out; its length, or 0 after "Unable to retrieve icons
 // position" (*out is left as it was).
 uint32_t CaptureIconLayout(HWND window, AgentClient* client, OwnedIconLayout* out);
 
-// 1 once the agent has applied `layout`; 0 after "Unable to set icons position".
+// 1 once the agent has applied `layout`; 0 after "Unable to set icons position" (a layout
+// of more than kMaxIconRecords icons is refused before anything is sent).
 int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& layout);
 
 // The answer to WM_QUERYENDSESSION given the default processing's answer: a session that

@@ -121,25 +121,47 @@ DWORD WriteNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 constexpr DWORD kCarriedAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Puts the complete `temp` in the place of `path`. 0 or the system error.
+}  // namespace
+
+SnapshotPlacementCalls snapshotPlacementCalls;
+
+namespace {
+
+void CarryAttributes(const std::string& path, DWORD oldAttributes) {
+  const DWORD carried = oldAttributes & kCarriedAttributes;
+  const DWORD now = GetFileAttributesA(path.c_str());
+  if (carried && now != INVALID_FILE_ATTRIBUTES && (now & carried) != carried)
+    SetFileAttributesA(path.c_str(), now | carried);
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Puts the complete `temp` in the place of `path`. 0 or the system error of the first
+// call that failed.
 DWORD ReplaceWith(const std::string& path, const std::string& temp, bool hadOld, DWORD oldAttributes) {
-  if (!hadOld) return MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : GetLastError();
-  if (ReplaceFileA(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                   nullptr)) {
-    // Windows' ReplaceFile carries them over itself; Wine's does not.
-    const DWORD carried = oldAttributes & kCarriedAttributes;
-    const DWORD now = GetFileAttributesA(path.c_str());
-    if (carried && now != INVALID_FILE_ATTRIBUTES && (now & carried) != carried)
-      SetFileAttributesA(path.c_str(), now | carried);
+  const SnapshotPlacementCalls& calls = snapshotPlacementCalls;
+  DWORD error = 0;
+  if (hadOld) {
+    // Windows' ReplaceFile carries the attributes over itself; Wine's does not.
+    if (calls.replaceFile(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      CarryAttributes(path, oldAttributes);
+      return 0;
+    }
+    error = GetLastError();
+  }
+  // No old file, or ReplaceFile failed: with the old one still in place (it could not be
+  // removed) or already gone (it vanished meanwhile, or went before the new one could
+  // move), the complete new one still takes the snapshot's name if the system lets it.
+  if (calls.moveFile(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (hadOld) CarryAttributes(path, oldAttributes);
     return 0;
   }
-  const DWORD error = GetLastError();
-  // Without a backup name this error means the old file is already gone: the complete new
-  // one must then take its place rather than be deleted.
-  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
-      GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
-      MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH))
+  if (!error) error = GetLastError();
+  // Neither name holds a snapshot now but the temporary one: a copy is the last resort.
+  if (!Exists(path) && CopyFileA(temp.c_str(), path.c_str(), TRUE)) {
+    DeleteFileA(temp.c_str());
     return 0;
+  }
   return error;
 }
 
@@ -276,9 +298,8 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
     old.reset();
     if (!error) {
       error = ReplaceWith(path, temp, hadOld, oldInfo.dwFileAttributes);
-      // Should the old snapshot be gone after all, the new one is the only copy left.
-      const bool onlyCopy = error && hadOld && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
-      if (error && !onlyCopy) DeleteFileA(temp.c_str());
+      // The temporary file is kept only when it is the one copy left.
+      if (error && Exists(path)) DeleteFileA(temp.c_str());
     }
     if (error) {
       Report(window, kSaveFailed, error);

@@ -28,10 +28,19 @@ int LoadSnapshot(HWND window, DEVMODEA* mode, OwnedIconLayout* icons, SYSTEMTIME
                  GammaTriple* gamma);
 
 // Writes the three parts to a temporary file beside the snapshot and puts it in the
-// snapshot's place only once complete. 1, or 0 after "Unable to save information"; on 0
-// the old snapshot is as it was and no temporary file is left.
+// snapshot's place only once complete. 1, or 0 after "Unable to save information". Once
+// the new file is complete, a snapshot is always left under its own name, the old or the
+// new one; on 0 no temporary file is left, unless it is the only copy left.
 int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& icons,
                       const GammaTriple& gamma);
+
+// The calls a save makes to put the complete new snapshot in place. Tests replace them to
+// fail as the system can; the program never changes them.
+struct SnapshotPlacementCalls {
+  BOOL(WINAPI* replaceFile)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID) = ReplaceFileA;
+  BOOL(WINAPI* moveFile)(LPCSTR, LPCSTR, DWORD) = MoveFileExA;
+};
+extern SnapshotPlacementCalls snapshotPlacementCalls;
 
 // "Save Current": current display mode, icon layout and gamma into the snapshot, then the
 // "Saved" panel refreshed from the new file.

@@ -1,11 +1,13 @@
 // Kestrin.exe's entry: the common controls, the "/Uninstall" switch, or the main window
-// run modally; the program ends when it closes.
+// run modally (or, when one already runs, that one brought forward); the program ends
+// when it closes.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdlib>
 
 #include "main_window_win.h"
+#include "single_instance_win.h"
 #include "snapshot_file_win.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -15,6 +17,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     kestrin::DeleteAllSnapshots();
     return 0;
   }
+  kestrin::SingleInstance instance;
+  if (!instance.Claim()) return 0;
   kestrin::MainWindow window;
   window.RunModal();
   return 0;

@@ -9,6 +9,7 @@
 #include "gamma_win.h"
 #include "message_box_win.h"
 #include "resource_ids.h"
+#include "single_instance_win.h"
 #include "snapshot_file_win.h"
 
 namespace kestrin {
@@ -150,6 +151,7 @@ MainWindow::~MainWindow() {
 
 BOOL MainWindow::OnInitDialog() {
   HWND window = hwnd();
+  MarkMainWindow(window);
   if (HMENU menu = GetSystemMenu(window, FALSE)) {
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(menu, MF_STRING, SYSCMD_ABOUT, "&About Kestrin...");
@@ -285,7 +287,10 @@ bool MainWindow::PaintMinimised() {
   return true;
 }
 
-void MainWindow::OnDestroy() { DisconnectAgent(&agent); }
+void MainWindow::OnDestroy() {
+  UnmarkMainWindow(hwnd());
+  DisconnectAgent(&agent);
+}
 
 void MainWindow::ToggleFold() {
   const RECT& target = isUnfolded ? foldedRect : fullRect;

@@ -255,7 +255,7 @@ class KestrinE2E : public testing::Test {
   }
 
   void StartDesktop(const std::vector<StandinIcon>& icons) {
-    desktop_.reset();  // a hook library stays loaded in its shell: every run gets a new one
+    desktop_.reset();
     std::string error;
     desktop_ = StandinDesktop::Start(StandinOptions(), &error);
     ASSERT_TRUE(desktop_) << error;
@@ -511,6 +511,39 @@ TEST_F(KestrinE2E, SaveCurrentWritesTheSnapshotAndFillsTheSavedPanel) {
 // Under Wine a running program does not see display mode changes made by another
 // process, so every change Kestrin must know of is made before it starts or by Kestrin
 // itself ("Try to restore system default" returns to the registry's 1280 x 1024).
+// A user's day on one desktop: a second start while Kestrin runs brings the running
+// window forward and ends; Save; the program is killed; started again on the same shell,
+// which still holds the library, it connects and puts the icons back.
+TEST_F(KestrinE2E, RunsAgainOnTheSameDesktopAfterASecondStartAndAKilledRun) {
+  ASSERT_NO_FATAL_FAILURE(StartDesktop(kDesktopIcons));
+  ASSERT_NO_FATAL_FAILURE(StartKestrin());
+  std::string error;
+  auto second = Kestrin::Start(dir_->ProgramPath(), "", dir_->WorkDirectory(), &error);
+  ASSERT_TRUE(second) << error;
+  DWORD code = 1;
+  ASSERT_TRUE(second->WaitForExit(kExitTimeoutMs, &code)) << "the second start ends by itself";
+  EXPECT_EQ(0u, code);
+  EXPECT_FALSE(second->SawVisibleWindow()) << "no second window";
+  EXPECT_TRUE(second->TakeBoxes().empty());
+  EXPECT_EQ(kestrin_->main(), GetForegroundWindow()) << "the running window is brought forward";
+
+  ASSERT_TRUE(kestrin_->Command(ids::kSaveCurrent));
+  ExpectNoBoxes();
+  ASSERT_TRUE(FileExists(dir_->SnapshotPath()));
+  kestrin_.reset();  // killed: no WM_CLOSE for its agent, its hook gone with it
+  ASSERT_TRUE(desktop_->MoveIcon(0, 600, 400));
+  ASSERT_TRUE(desktop_->MoveIcon(2, 500, 300));
+
+  ASSERT_NO_FATAL_FAILURE(StartKestrin());
+  ExpectNoBoxes();
+  ASSERT_TRUE(kestrin_->Command(ids::kApplySavedIcons));
+  ExpectNoBoxes();
+  ExpectIconsAt(kDesktopIcons);
+  long faults = -1;
+  ASSERT_TRUE(desktop_->FaultCount(&faults));
+  EXPECT_EQ(0, faults);
+}
+
 TEST_F(KestrinE2E, RestoreSavedBringsBackGammaThenModeThenIconsAsTicked) {
   const Ramp savedRamp = ProgramRampOnDisplay(1.3, 1.6, 2.2);
   ASSERT_EQ("1280 x 1024", RegistrySize()) << "the test display's registry mode";

@@ -115,22 +115,6 @@ TEST_F(AgentClientTest, FindsTheDesktopUnderWorkerW) {
   EXPECT_EQ(8u + 268, CaptureIconLayout(dialog_.hwnd(), &client_, &captured));
 }
 
-TEST_F(AgentClientTest, ClosedAgentFailsCaptureAndApplyWithTheirMessages) {
-  auto desktop = StartDesktop({{"A", 1, 2}});
-  ASSERT_TRUE(desktop);
-  ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &client_, true));
-  OwnedIconLayout captured;
-  ASSERT_EQ(8u + 268, CaptureIconLayout(dialog_.hwnd(), &client_, &captured));
-  DisconnectAgent(&client_);
-
-  MessageBoxWatcher watcher;
-  OwnedIconLayout again;
-  EXPECT_EQ(0u, CaptureIconLayout(dialog_.hwnd(), &client_, &again));
-  EXPECT_EQ(0, ApplyIconLayout(dialog_.hwnd(), &client_, captured));
-  ExpectBoxes(watcher, dialog_.hwnd(),
-              {"Unable to retrieve icons position", "Unable to set icons position"});
-}
-
 TEST_F(AgentClientTest, HungShellTimesOutWithoutReadingAStaleCapture) {
   auto desktop = StartDesktop({{"A", 1, 2}, {"B", 80, 2}});
   ASSERT_TRUE(desktop);
@@ -190,6 +174,47 @@ TEST_F(AgentClientTest, AgentAnswersAreActedOn) {
   long faults = -1;
   ASSERT_TRUE(desktop->FaultCount(&faults));
   EXPECT_EQ(0, faults);
+}
+
+// An icon command whose agent is gone connects again: after a session end that was
+// allowed and then cancelled, and after the shell restarted with a new list view. With no
+// desktop at all it reports as always; an oversized layout is refused before all that.
+TEST_F(AgentClientTest, IconCommandsReconnectAfterACancelledLogoffAndARestartedShell) {
+  auto desktop = StartDesktop({{"A", 1, 2}, {"B", 80, 2}});
+  ASSERT_TRUE(desktop);
+  ASSERT_EQ(1, ConnectAgent(dialog_.hwnd(), &client_, true));
+  OwnedIconLayout saved;
+  ASSERT_EQ(544u, CaptureIconLayout(dialog_.hwnd(), &client_, &saved));
+  MessageBoxWatcher watcher;
+  ASSERT_TRUE(AgentSessionEnding(&client_, TRUE)) << "the session may end; another program then cancels it";
+  OwnedIconLayout again;
+  EXPECT_EQ(544u, CaptureIconLayout(dialog_.hwnd(), &client_, &again)) << "after the cancelled logoff";
+
+  desktop.reset();
+  desktop = StartDesktop({{"A", 300, 300}, {"B", 400, 300}});
+  ASSERT_TRUE(desktop);
+  EXPECT_EQ(1, ApplyIconLayout(dialog_.hwnd(), &client_, saved)) << "on the restarted shell";
+  std::vector<StandinIcon> icons;
+  ASSERT_TRUE(desktop->Icons(&icons));
+  EXPECT_EQ(1, icons[0].x);
+  EXPECT_EQ(80, icons[1].x);
+  EXPECT_TRUE(watcher.Take().empty()) << "no message while reconnecting";
+
+  std::vector<TestIcon> many(kMaxIconRecords + 1, TestIcon{"Same", 1, 1});
+  OwnedIconLayout oversized;
+  const std::vector<uint8_t> blob = MakeBlob(many);
+  oversized.bytes.reset(new uint8_t[blob.size() + kReceiveSlack]);
+  std::memcpy(oversized.bytes.get(), blob.data(), blob.size());
+  oversized.length = static_cast<uint32_t>(blob.size());
+  EXPECT_EQ(0, ApplyIconLayout(dialog_.hwnd(), &client_, oversized));
+  desktop.reset();
+  OwnedIconLayout none;
+  EXPECT_EQ(0u, CaptureIconLayout(dialog_.hwnd(), &client_, &none)) << "no desktop at all";
+  const std::vector<ShownMessage> shown = watcher.Take();
+  ASSERT_EQ(2u, shown.size());
+  EXPECT_EQ("Unable to set icons position: the layout holds 10001 icons, more than the 10000 Kestrin restores",
+            shown[0].text);
+  EXPECT_EQ("Unable to retrieve icons position", shown[1].text) << "reported as always, once";
 }
 
 TEST_F(AgentClientTest, ShellOfTheOtherArchitectureIsRefusedWithoutAHook) {

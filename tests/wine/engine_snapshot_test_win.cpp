@@ -273,6 +273,65 @@ TEST_F(SnapshotFileTest, FailedSaveKeepsTheOldSnapshotAndLeavesNoTemporary) {
   EXPECT_FALSE(Exists(Temporary()));
 }
 
+// ReplaceFile failing as the system can once the new file is complete. Whatever happens
+// next, a snapshot is left under its own name: the new one wherever the system allows.
+struct PlacementFailure {
+  static DWORD replaceError, moveError;
+  static bool replaceRemovesOld;
+  static BOOL WINAPI Replace(LPCSTR replaced, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID) {
+    if (replaceRemovesOld) DeleteFileA(replaced);
+    SetLastError(replaceError);
+    return FALSE;
+  }
+  static BOOL WINAPI Move(LPCSTR from, LPCSTR to, DWORD flags) {
+    if (!moveError) return MoveFileExA(from, to, flags);
+    SetLastError(moveError);
+    return FALSE;
+  }
+  PlacementFailure() {
+    snapshotPlacementCalls.replaceFile = Replace;
+    snapshotPlacementCalls.moveFile = Move;
+  }
+  ~PlacementFailure() { snapshotPlacementCalls = SnapshotPlacementCalls(); }
+};
+DWORD PlacementFailure::replaceError, PlacementFailure::moveError;
+bool PlacementFailure::replaceRemovesOld;
+
+TEST_F(SnapshotFileTest, FailedReplaceStillLeavesASnapshotUnderItsOwnName) {
+  PlacementFailure failing;
+  MessageBoxWatcher watcher;
+  const OwnedIconLayout icons = Owned(MakeBlob(kTwoIcons));
+  struct Case {
+    const char* what;
+    DWORD replaceError;
+    bool oldRemoved;
+    DWORD moveError;
+    bool saved;
+  };
+  for (const Case& c : {
+           Case{"the old file could not be removed", ERROR_UNABLE_TO_REMOVE_REPLACED, false, 0, true},
+           Case{"the old file vanished meanwhile", ERROR_FILE_NOT_FOUND, true, 0, true},
+           Case{"the old file went, the new one could not move", ERROR_UNABLE_TO_MOVE_REPLACEMENT, true,
+                ERROR_ACCESS_DENIED, true},
+           Case{"neither call can do anything", ERROR_SHARING_VIOLATION, false, ERROR_SHARING_VIOLATION, false},
+       }) {
+    ASSERT_TRUE(Write(Snapshot(), "old")) << c.what;
+    PlacementFailure::replaceError = c.replaceError;
+    PlacementFailure::replaceRemovesOld = c.oldRemoved;
+    PlacementFailure::moveError = c.moveError;
+    EXPECT_EQ(c.saved ? 1 : 0, Save(Mode(800, 600, 32, 60), icons)) << c.what;
+    OwnedIconLayout loaded;
+    if (c.saved) {
+      EXPECT_TRUE(watcher.Take().empty()) << c.what;
+      EXPECT_EQ(1, Load(&loaded)) << c.what << ": the new snapshot is in place";
+    } else {
+      ExpectOneBox(watcher, dialog_.hwnd(), "Unable to save information : " + SystemText(ERROR_SHARING_VIOLATION));
+      EXPECT_EQ("old", Read(Snapshot())) << c.what;
+    }
+    EXPECT_FALSE(Exists(Temporary())) << c.what;
+  }
+}
+
 TEST_F(SnapshotFileTest, DamagedSnapshotsAreRefusedWithoutSystemText) {
   const DEVMODEA mode = Mode(800, 600, 32, 60);
   const std::string good = std::string(reinterpret_cast<const char*>(&mode), 156) +
@@ -385,8 +444,8 @@ TEST_F(SnapshotFileTest, SaveCurrentStoresTheScreenAndTheStandinIcons) {
   EXPECT_EQ(std::to_string(mode.dmPelsWidth) + " x " + std::to_string(mode.dmPelsHeight), dialog_.Text(1008));
   for (int id : kSavedButtons) EXPECT_TRUE(dialog_.IsEnabled(id)) << id;
 
-  // Without the agent, nothing is written over the snapshot.
-  DisconnectAgent(&client);
+  // Without a shell to reach, nothing is written over the snapshot.
+  desktop.reset();
   SaveSnapshot(dialog_.hwnd(), &client);
   ExpectOneBox(watcher, dialog_.hwnd(), "Unable to retrieve icons position", BoxIcon::kStop);
   EXPECT_EQ(saved, Read(Snapshot()));

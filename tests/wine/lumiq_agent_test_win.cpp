@@ -81,7 +81,7 @@ bool GoneWithin(HWND window, DWORD ms) {
 // runs that end normally, one that is killed, a close from elsewhere, a close that comes
 // while the shell hangs. Every run gets a living agent at once.
 TEST_F(AgentTest, EveryRunOnOneDesktopGetsAnAgent) {
-  Open({{"Alpha", 10, 20}, {"Beta", 90, 20}});
+  ASSERT_NO_FATAL_FAILURE(Open({{"Alpha", 10, 20}, {"Beta", 90, 20}}));
   const HWND listView = desktop_->listView();
   auto run = [&](AgentLink* link, const char* which) {
     std::string why;
@@ -136,7 +136,7 @@ TEST_F(AgentTest, EveryRunOnOneDesktopGetsAnAgent) {
 // A text request may run a modal loop inside the shell (a slow folder); a second command
 // that arrives meanwhile is refused at once, and a close waits until the first has ended.
 TEST_F(AgentTest, CommandsDuringACommandAreRefusedAndACloseWaitsForItsEnd) {
-  Open({{"Slow", 10, 20}, {"Folder", 90, 20}});
+  ASSERT_NO_FATAL_FAILURE(Open({{"Slow", 10, 20}, {"Folder", 90, 20}}));
   ASSERT_TRUE(desktop_->PumpDuringNextTextRequest(3000));
   const HWND agent = link_.agent();
   const LPARAM listView = reinterpret_cast<LPARAM>(desktop_->listView());
@@ -177,7 +177,7 @@ TEST_F(AgentTest, CommandsDuringACommandAreRefusedAndACloseWaitsForItsEnd) {
 // Buffers made first by someone else with memory only reserved, not committed: touching
 // them would fault inside the shell, so the commands fail cleanly instead.
 TEST_F(AgentTest, BuffersOthersMadeWithReservedMemoryFailCleanly) {
-  Open({{"Keep", 30, 40}});
+  ASSERT_NO_FATAL_FAILURE(Open({{"Keep", 30, 40}}));
   const LPARAM listView = reinterpret_cast<LPARAM>(desktop_->listView());
   DWORD_PTR result = 99;
   {
@@ -210,7 +210,7 @@ TEST_F(AgentTest, BuffersOthersMadeWithReservedMemoryFailCleanly) {
 }
 
 TEST_F(AgentTest, EmptyDesktopCapturesTheEightByteBlobInAnEighteenByteBuffer) {
-  Open({});
+  ASSERT_NO_FATAL_FAILURE(Open({}));
   std::vector<uint8_t> blob;
   uint64_t size = 0;
   std::string why;
@@ -227,7 +227,7 @@ TEST_F(AgentTest, EmptyDesktopCapturesTheEightByteBlobInAnEighteenByteBuffer) {
 }
 
 TEST_F(AgentTest, CaptureRecordsEveryIconInItemOrder) {
-  Open({{"Recycle Bin", 20, 30}, {"Notes.txt", 300, 140}});
+  ASSERT_NO_FATAL_FAILURE(Open({{"Recycle Bin", 20, 30}, {"Notes.txt", 300, 140}}));
   std::vector<uint8_t> blob;
   uint64_t size = 0;
   std::string why;
@@ -253,7 +253,7 @@ TEST_F(AgentTest, CaptureRecordsEveryIconInItemOrder) {
 
 TEST_F(AgentTest, LongLabelsAreCutTo259AndTerminated) {
   const std::string exact(259, 'L'), longer(300, 'M');
-  Open({{exact, 10, 10}, {longer, 100, 10}});
+  ASSERT_NO_FATAL_FAILURE(Open({{exact, 10, 10}, {longer, 100, 10}}));
   std::vector<uint8_t> blob;
   uint64_t size = 0;
   std::string why;
@@ -275,7 +275,7 @@ TEST_F(AgentTest, LongLabelsAreCutTo259AndTerminated) {
 }
 
 TEST_F(AgentTest, ApplyPutsMovedIconsBackAndSkipsUnknownLabels) {
-  Open({{"Alpha", 10, 20}, {"Beta", 110, 20}, {"Gamma", 210, 20}});
+  ASSERT_NO_FATAL_FAILURE(Open({{"Alpha", 10, 20}, {"Beta", 110, 20}, {"Gamma", 210, 20}}));
   std::vector<uint8_t> saved;
   uint64_t size = 0;
   std::string why;
@@ -301,7 +301,7 @@ TEST_F(AgentTest, ApplyPutsMovedIconsBackAndSkipsUnknownLabels) {
 }
 
 TEST_F(AgentTest, EqualLabelsAllMoveTheFirstSuchIcon) {
-  Open({{"Report", 10, 10}, {"report", 110, 10}, {"REPORT", 210, 10}});
+  ASSERT_NO_FATAL_FAILURE(Open({{"Report", 10, 10}, {"report", 110, 10}, {"REPORT", 210, 10}}));
   ASSERT_TRUE(link_.Apply(MakeBlob({{"report", 300, 300}, {"Report", 320, 330}})));
   const std::vector<StandinIcon> icons = Icons();
   ASSERT_EQ(3u, icons.size());
@@ -312,7 +312,7 @@ TEST_F(AgentTest, EqualLabelsAllMoveTheFirstSuchIcon) {
 }
 
 TEST_F(AgentTest, CoordinatesReachTheListViewCutToSixteenBits) {
-  Open({{"Far", 10, 10}});
+  ASSERT_NO_FATAL_FAILURE(Open({{"Far", 10, 10}}));
   ASSERT_TRUE(link_.Apply(MakeBlob({{"Far", 70000, -70000}})));
   const std::vector<StandinIcon> icons = Icons();
   ASSERT_EQ(1u, icons.size());
@@ -322,7 +322,7 @@ TEST_F(AgentTest, CoordinatesReachTheListViewCutToSixteenBits) {
 }
 
 TEST_F(AgentTest, AutoArrangeIsTakenOffForTheApplyAndPutBack) {
-  Open({{"One", 10, 10}, {"Two", 110, 10}});
+  ASSERT_NO_FATAL_FAILURE(Open({{"One", 10, 10}, {"Two", 110, 10}}));
   ASSERT_TRUE(desktop_->SetAutoArrange(true));
   long movesBefore = 0, arranged = 0;
   ASSERT_TRUE(desktop_->MoveCounts(&movesBefore, &arranged));
@@ -345,7 +345,7 @@ TEST_F(AgentTest, AutoArrangeIsTakenOffForTheApplyAndPutBack) {
 }
 
 TEST_F(AgentTest, OtherCommandsAndForeignWindowsChangeNothing) {
-  Open({{"Stay", 40, 50}});
+  ASSERT_NO_FATAL_FAILURE(Open({{"Stay", 40, 50}}));
   ASSERT_FALSE(NamedBufferExists(kCaptureBufferName));
   ASSERT_TRUE(PrepareMemory(8 + 268 + 10, kApplyBufferName,
                             MakeBlob({{"Stay", 400, 500}}).data(), 8 + 268));
@@ -383,7 +383,7 @@ TEST_F(AgentTest, OtherCommandsAndForeignWindowsChangeNothing) {
 }
 
 TEST_F(AgentTest, DamagedApplyBuffersAreRefusedOrClippedWithoutFaults) {
-  Open({{"Target", 10, 10}, {"Other", 110, 10}});
+  ASSERT_NO_FATAL_FAILURE(Open({{"Target", 10, 10}, {"Other", 110, 10}}));
   auto apply = [&](const std::vector<uint8_t>& bytes, uint32_t size) {
     ASSERT_TRUE(PrepareMemory(size, kApplyBufferName, bytes.data(),
                               static_cast<uint32_t>(bytes.size())));
@@ -428,7 +428,7 @@ TEST_F(AgentTest, CaptureThatDoesNotFitAnOlderSmallerBufferFails) {
   // object under the capture buffer's name offers.
   std::vector<TestIcon> icons;
   for (int i = 0; i < 20; ++i) icons.push_back({"Icon " + std::to_string(i), 10 + 80 * (i % 8), 10 + 80 * (i / 8)});
-  Open(icons);
+  ASSERT_NO_FATAL_FAILURE(Open(icons));
   UniqueHandle squatter(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                            100, kCaptureBufferName));
   ASSERT_TRUE(squatter);
@@ -457,13 +457,13 @@ TEST_F(AgentTest, CaptureThatDoesNotFitAnOlderSmallerBufferFails) {
 TEST_F(AgentTest, WorksOnADesktopUnderWorkerW) {
   StandinOptions options;
   options.underWorkerW = true;
-  Open({{"Under WorkerW", 33, 44}}, options);
+  ASSERT_NO_FATAL_FAILURE(Open({{"Under WorkerW", 33, 44}}, options));
   ASSERT_TRUE(link_.Apply(MakeBlob({{"Under WorkerW", 55, 66}})));
   EXPECT_EQ(55, Icons()[0].x);
 }
 
 TEST_F(AgentTest, CloseRemovesTheAgentWindowAndTheHook) {
-  Open({{"Any", 1, 2}});
+  ASSERT_NO_FATAL_FAILURE(Open({{"Any", 1, 2}}));
   HWND agent = link_.agent();
   EXPECT_EQ(GetWindowThreadProcessId(desktop_->listView(), nullptr),
             GetWindowThreadProcessId(agent, nullptr))
