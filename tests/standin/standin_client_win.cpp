@@ -238,11 +238,13 @@ bool StandinDesktop::PumpDuringNextTextRequest(unsigned ms) {
   return Expect(this, "pump " + std::to_string(ms), "ok", 0);
 }
 
-bool StandinDesktop::Pumping(bool* now) {
-  long value = 0;
-  if (!Expect(this, "pumping", "pumping", 1, &value)) return false;
-  *now = value != 0;
-  return true;
+bool StandinDesktop::WaitUntilPumping(unsigned timeoutMs) {
+  for (const ULONGLONG end = GetTickCount64() + timeoutMs;; Sleep(20)) {
+    long pumping = 0;
+    if (!Expect(this, "pumping", "pumping", 1, &pumping)) return false;
+    if (pumping) return true;
+    if (GetTickCount64() >= end) return false;
+  }
 }
 
 bool StandinDesktop::FaultCount(long* count) { return Expect(this, "faults", "faults", 0x7FFFFFFF, count); }

@@ -125,9 +125,9 @@ class StandinDesktop {
   bool ListViewStyle(unsigned* style);
   bool Hang(unsigned ms);  // answered at once; the UI thread then stops pumping for ms
   // The next text request runs a modal loop for ms first, as a slow shell folder does;
-  // Pumping() tells whether that loop is under way.
+  // WaitUntilPumping() waits, bounded, until that loop is under way.
   bool PumpDuringNextTextRequest(unsigned ms);
-  bool Pumping(bool* now);
+  bool WaitUntilPumping(unsigned timeoutMs);
   bool FaultCount(long* count);
   // Moves the list view received since start, and how many came while LVS_AUTOARRANGE was set.
   bool MoveCounts(long* moves, long* whileAutoArranged);

@@ -160,10 +160,7 @@ TEST_F(AgentClientTest, AgentAnswersAreActedOn) {
     SendMessageTimeoutA(agent, AGENT_MSG, AGENT_CMD_CAPTURE, reinterpret_cast<LPARAM>(listView), SMTO_NORMAL,
                         15000, &ignored);
   });
-  bool pumping = false;
-  for (const ULONGLONG end = GetTickCount64() + 10000; !pumping && GetTickCount64() < end; Sleep(20))
-    ASSERT_TRUE(desktop->Pumping(&pumping));
-  ASSERT_TRUE(pumping) << "the busy capture never reached the stand-in's modal loop";
+  ASSERT_TRUE(desktop->WaitUntilPumping(10000)) << "the busy capture never reached the stand-in's modal loop";
   MessageBoxWatcher watcher;
   OwnedIconLayout refused;
   EXPECT_EQ(0u, CaptureIconLayout(dialog_.hwnd(), &client_, &refused));

@@ -145,12 +145,7 @@ TEST_F(AgentTest, CommandsDuringACommandAreRefusedAndACloseWaitsForItsEnd) {
   std::thread first([&] {
     firstAnswered = SendMessageTimeoutA(agent, AGENT_MSG, AGENT_CMD_CAPTURE, listView, SMTO_NORMAL, 15000, &firstResult);
   });
-  bool pumping = false;
-  for (const ULONGLONG end = GetTickCount64() + 10000; !pumping && GetTickCount64() < end;) {
-    ASSERT_TRUE(desktop_->Pumping(&pumping));
-    if (!pumping) Sleep(20);
-  }
-  ASSERT_TRUE(pumping) << "the first capture never reached the stand-in's modal loop";
+  ASSERT_TRUE(desktop_->WaitUntilPumping(10000)) << "the first capture never reached the stand-in's modal loop";
 
   for (uintptr_t command : {AGENT_CMD_CAPTURE, AGENT_CMD_APPLY}) {
     DWORD_PTR result = 99;
