@@ -4,6 +4,7 @@
 #include <new>
 
 #include "icon_layout.h"
+#include "icon_names.h"
 
 namespace kestrin {
 
@@ -54,13 +55,15 @@ SnapshotError CheckIconLayout(const uint8_t* blob, size_t available) {
 }  // namespace
 
 bool EncodeSnapshot(const uint8_t* displayRecord, const uint8_t* icons, uint32_t iconsLength,
-                    const GammaTriple& gamma, std::vector<uint8_t>* bytes) {
+                    const GammaTriple& gamma, std::vector<uint8_t>* bytes, const uint8_t* names,
+                    uint32_t namesLength) {
   bytes->clear();
   if (!displayRecord || !icons || !IsAcceptedDisplayRecord(displayRecord) ||
       CheckIconLayout(icons, iconsLength) != SnapshotError::kNone ||
       LoadU32(icons) != iconsLength)
     return false;
-  const uint64_t total = uint64_t{kDisplayRecordSize} + iconsLength + kGammaTripleSize;
+  const bool withNames = names && IconNamesMatch(names, namesLength, icons, iconsLength);
+  const uint64_t total = uint64_t{kDisplayRecordSize} + iconsLength + kGammaTripleSize + (withNames ? namesLength : 0);
   if (total > SIZE_MAX) return false;
   try {
     bytes->resize(static_cast<size_t>(total));
@@ -74,6 +77,7 @@ bool EncodeSnapshot(const uint8_t* displayRecord, const uint8_t* icons, uint32_t
   StoreDouble(triple, gamma.red);
   StoreDouble(triple + 8, gamma.green);
   StoreDouble(triple + 16, gamma.blue);
+  if (withNames) std::memcpy(triple + kGammaTripleSize, names, namesLength);
   return true;
 }
 
@@ -98,10 +102,25 @@ SnapshotError DecodeSnapshot(const uint8_t* data, size_t size, DecodedSnapshot* 
   for (size_t i = 0; i < 3 && (i + 1) * 8 <= tripleBytes; ++i)
     *components[i] = LoadDouble(triple + i * 8);
 
+  std::unique_ptr<uint8_t[]> names;
+  uint32_t namesLength = 0;
+  if (tripleBytes > kGammaTripleSize) {
+    const uint8_t* block = triple + kGammaTripleSize;
+    const size_t blockBytes = tripleBytes - kGammaTripleSize;
+    if (IconNamesMatch(block, blockBytes, icons.get(), length)) {
+      namesLength = IconNamesLengthAt(block, blockBytes);
+      names.reset(new (std::nothrow) uint8_t[namesLength]);
+      if (!names) return SnapshotError::kOutOfMemory;
+      std::memcpy(names.get(), block, namesLength);
+    }
+  }
+
   std::memcpy(out->displayRecord, data, kDisplayRecordSize);
   out->icons = std::move(icons);
   out->iconsLength = length;
   out->gamma = gamma;
+  out->names = std::move(names);
+  out->namesLength = namesLength;
   return SnapshotError::kNone;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "icon_names.h"
+
 using namespace kestrin;
 
 namespace {
@@ -170,4 +172,45 @@ TEST(SnapshotFormat, DamagedFilesAreRefusedAndLeaveTheOutputAlone) {
     EXPECT_EQ(77u, out.iconsLength) << c.what;
     EXPECT_EQ(3.0, out.gamma.red) << c.what;
   }
+}
+
+// The UTF-16 names block after the triple: written and read back when it belongs to the
+// blob; an older file without it, a damaged one or another blob's loads as before.
+TEST(SnapshotFormat, NamesBlockAfterTheTripleOnlyWhenItBelongsToTheBlob) {
+  const std::vector<uint8_t> record = HandRecord();
+  const std::vector<uint8_t> blob = HandBlob(8 + 268 * 2, 2, 2);
+  std::vector<uint8_t> names(MaxIconNamesSize(2));
+  size_t at = kIconNamesHeaderSize;
+  for (const std::u16string& name : {std::u16string(u"\U0001F4C1 Photos"), std::u16string(u"\u6587\u6863")})
+    at += WriteIconName(names.data() + at, name.data(), name.size());
+  names.resize(FinishIconNames(names.data(), at, 2, blob.data(), uint32_t(blob.size())));
+
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(EncodeSnapshot(record.data(), blob.data(), uint32_t(blob.size()), GammaTriple{1.3, 1.6, 2.2}, &bytes,
+                             names.data(), uint32_t(names.size())));
+  std::vector<uint8_t> expected = HandFile(record, blob);
+  expected.insert(expected.end(), names.begin(), names.end());
+  EXPECT_EQ(expected, bytes) << "the block right after the triple";
+  DecodedSnapshot out;
+  ASSERT_EQ(SnapshotError::kNone, Decode(bytes, bytes.size(), &out));
+  ASSERT_EQ(names.size(), out.namesLength);
+  EXPECT_EQ(0, std::memcmp(names.data(), out.names.get(), names.size()));
+  EXPECT_EQ(2.2, out.gamma.blue);
+
+  for (size_t damagedAt : {size_t{0}, names.size() / 2, names.size() - 1}) {
+    std::vector<uint8_t> damaged = bytes;
+    damaged[bytes.size() - names.size() + damagedAt] ^= 0x10;
+    DecodedSnapshot d;
+    ASSERT_EQ(SnapshotError::kNone, Decode(damaged, damaged.size(), &d)) << damagedAt;
+    EXPECT_EQ(nullptr, d.names.get()) << "a damaged block is ignored, at " << damagedAt;
+    EXPECT_EQ(0, std::memcmp(blob.data(), d.icons.get(), blob.size()));
+  }
+  DecodedSnapshot old;
+  ASSERT_EQ(SnapshotError::kNone, Decode(HandFile(record, blob), HandFile(record, blob).size(), &old));
+  EXPECT_EQ(nullptr, old.names.get()) << "an older file";
+  std::vector<uint8_t> other = blob;
+  other[20] ^= 1;
+  ASSERT_TRUE(EncodeSnapshot(record.data(), other.data(), uint32_t(other.size()), GammaTriple{}, &bytes,
+                             names.data(), uint32_t(names.size())));
+  EXPECT_EQ(180u + other.size(), bytes.size()) << "another blob's names are not written";
 }
