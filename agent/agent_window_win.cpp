@@ -2,8 +2,11 @@
 
 #include <commctrl.h>
 
+#include <cwchar>
+
 #include "agent_protocol.h"
 #include "icon_layout.h"
+#include "icon_names.h"
 #include "lumiq.h"
 #include "transfer_buffer_win.h"
 #include "transfer_slot_win.h"
@@ -90,6 +93,53 @@ void GiveBackLibraryHoldIfIdle() {
   }
 }
 
+namespace {
+
+// The UTF-16 name of item `index`, terminated; its length in units.
+size_t ItemName(HWND listView, uint32_t index, wchar_t (&name)[kMaxIconNameUnits + 2]) {
+  name[0] = 0;
+  LVITEMW item = {};
+  item.pszText = name;
+  item.cchTextMax = kMaxIconNameUnits + 1;
+  SendMessageW(listView, LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item));
+  name[kMaxIconNameUnits + 1] = 0;
+  size_t units = 0;
+  while (units <= kMaxIconNameUnits && name[units]) ++units;
+  return units;
+}
+
+// Whether the 8-bit label says all the name says: read back through the system's code
+// page, it gives the same name.
+bool LabelHoldsName(const char* label, const wchar_t* name, size_t units) {
+  wchar_t back[kIconLabelSize + 1] = {};
+  const int got = MultiByteToWideChar(CP_ACP, 0, label, -1, back, kIconLabelSize + 1);
+  return got > 0 && static_cast<size_t>(got - 1) == units && std::wmemcmp(back, name, units) == 0;
+}
+
+// The names buffer beside a capture of `items` records, when some name needs it; no names
+// buffer otherwise, so that an older one is never taken for this capture's.
+void CaptureNames(HWND listView, uint32_t items, const uint8_t* blob) {
+  ReleaseNamesSlot();
+  bool needed = false;
+  for (uint32_t i = 0; i < items && !needed; ++i) {
+    wchar_t name[kMaxIconNameUnits + 2];
+    const size_t units = ItemName(listView, i, name);
+    needed = !LabelHoldsName(ReadIconRecord(blob, i).label, name, units);
+  }
+  if (!needed) return;
+  uint8_t* block = PrepareNamesSlot(MaxIconNamesSize(items), kCaptureNamesBufferName);
+  if (!block) return;
+  size_t at = kIconNamesHeaderSize;
+  for (uint32_t i = 0; i < items; ++i) {
+    wchar_t name[kMaxIconNameUnits + 2];
+    const size_t units = ItemName(listView, i, name);
+    at += WriteIconName(block + at, reinterpret_cast<const char16_t*>(name), units);
+  }
+  FinishIconNames(block, at, items, blob, kIconLayoutHeaderSize + items * kIconRecordSize);
+}
+
+}  // namespace
+
 int AgentCaptureLayout(HWND listView) {
   const LRESULT count = SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0);
   if (count > static_cast<LRESULT>(kMaxIconRecords)) return 0;
@@ -103,6 +153,7 @@ int AgentCaptureLayout(HWND listView) {
     // so nobody takes what it holds for this capture, and report the capture failed.
     if (TransferSlotExtent() >= 4) StoreU32(view, 0);
     ReleaseTransferSlot();
+    ReleaseNamesSlot();
     return 0;
   }
 
@@ -120,6 +171,7 @@ int AgentCaptureLayout(HWND listView) {
     SendMessageA(listView, LVM_GETITEMPOSITION, i, reinterpret_cast<LPARAM>(&position));
     WriteIconRecord(view, i, position.x, position.y, text);
   }
+  CaptureNames(listView, items, view);
   return 1;
 }
 
@@ -131,15 +183,27 @@ int AgentApplyLayout(HWND listView) {
   // Records beyond the blob's own length are never read, whatever `count` claims.
   const uint32_t records = UsableRecordCount(layout.bytes.get(), layout.length);
   if (records > kMaxIconRecords) return 0;
+  // Names that belong to this very blob, if the program sent any.
+  ReadNamesBuffer(kApplyNamesBufferName, &layout);
   for (int pass = 0; pass < 3; ++pass) {
+    IconNameCursor names(layout.names.get());
     for (uint32_t r = 0; r < records; ++r) {
       IconRecordView record = ReadIconRecord(layout.bytes.get(), r);
-      LVFINDINFOA find = {};
-      find.flags = LVFI_STRING;
-      find.psz = record.label;
-      const LRESULT index =
-          SendMessageA(listView, LVM_FINDITEMA, static_cast<WPARAM>(-1),
-                       reinterpret_cast<LPARAM>(&find));
+      // Found by its UTF-16 name where there is one, else by its label; first match,
+      // without regard to case, either way.
+      wchar_t name[kMaxIconNameUnits + 1];
+      LRESULT index = -1;
+      if (layout.names && names.Next(reinterpret_cast<char16_t*>(name)) > 0) {
+        LVFINDINFOW find = {};
+        find.flags = LVFI_STRING;
+        find.psz = name;
+        index = SendMessageW(listView, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
+      } else {
+        LVFINDINFOA find = {};
+        find.flags = LVFI_STRING;
+        find.psz = record.label;
+        index = SendMessageA(listView, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
+      }
       if (index != -1) {
         SendMessageA(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(index),
                      static_cast<LPARAM>(PackIconPosition(record.x, record.y)));

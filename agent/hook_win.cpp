@@ -81,6 +81,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
       // The record is shared: a detach in any process removes the program's hook.
       RemoveRecordedHook();
       kestrin::ReleaseTransferSlot();
+      kestrin::ReleaseNamesSlot();
       break;
     default:
       break;

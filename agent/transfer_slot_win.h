@@ -12,4 +12,9 @@ uint8_t* TransferSlotView();
 size_t TransferSlotExtent();
 void ReleaseTransferSlot();
 
+// The agent's second buffer, for the names beside a capture: a new named buffer of `size`
+// bytes, all of them writable, or null (and none) when that cannot be had.
+uint8_t* PrepareNamesSlot(uint32_t size, const char* name);
+void ReleaseNamesSlot();
+
 }  // namespace kestrin

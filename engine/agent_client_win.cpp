@@ -1,9 +1,11 @@
 #include "agent_client_win.h"
 
+#include <cstring>
 #include <string>
 
 #include "agent_protocol.h"
 #include "icon_layout.h"
+#include "icon_names.h"
 #include "lumiq.h"
 #include "message_box_win.h"
 #include "win_handle.h"
@@ -159,6 +161,7 @@ uint32_t CaptureIconLayout(HWND window, AgentClient* client, OwnedIconLayout* ou
     ShowMessage(window, "Unable to retrieve icons position", kBoxStop);
     return 0;
   }
+  ReadNamesBuffer(kCaptureNamesBufferName, &layout);
   *out = std::move(layout);
   return out->length;
 }
@@ -172,6 +175,17 @@ int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& lay
                     " icons, more than the " + std::to_string(kMaxIconRecords) + " Kestrin restores",
                 kBoxStop);
     return 0;
+  }
+  // Held until the command has returned; a layout without names sends none.
+  UniqueHandle namesMapping;
+  MappedView namesView;
+  if (layout.names && layout.namesLength) {
+    namesMapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, layout.namesLength,
+                                          kApplyNamesBufferName));
+    if (namesMapping) namesView.reset(MapViewOfFile(namesMapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    // Without room for them the icons are found by their labels, as before.
+    if (namesView && ViewExtent(namesView.get(), ViewAccess::kWrite) >= layout.namesLength)
+      std::memcpy(namesView.get(), layout.names.get(), layout.namesLength);
   }
   if (!layout.bytes || length < kIconLayoutHeaderSize || !AgentReady(window, client) ||
       length > kMaxIconLayoutLength ||

@@ -210,6 +210,8 @@ int LoadSnapshotFile(HWND window, const std::string& path, DEVMODEA* mode, Owned
   std::memcpy(mode, decoded.displayRecord, sizeof *mode);
   icons->bytes = std::move(decoded.icons);
   icons->length = decoded.iconsLength;
+  icons->names = std::move(decoded.names);
+  icons->namesLength = decoded.namesLength;
   *saveTime = written;
   *gamma = decoded.gamma;
   for (int id : {ids::kRestoreSaved, ids::kApplySavedMode, ids::kApplySavedIcons, ids::kApplySavedGamma})
@@ -273,7 +275,7 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
     record.dmDriverExtra = 0;
     std::vector<uint8_t> bytes;
     if (!icons.bytes || !EncodeSnapshot(reinterpret_cast<const uint8_t*>(&record), icons.bytes.get(),
-                                        icons.length, gamma, &bytes)) {
+                                        icons.length, gamma, &bytes, icons.names.get(), icons.namesLength)) {
       Report(window, kSaveFailed, 0);
       return 0;
     }

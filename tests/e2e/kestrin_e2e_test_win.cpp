@@ -544,6 +544,57 @@ TEST_F(KestrinE2E, RunsAgainOnTheSameDesktopAfterASecondStartAndAKilledRun) {
   EXPECT_EQ(0, faults);
 }
 
+// Names the system's code page cannot hold (Wine's is 1252): CJK, Cyrillic, emoji, and two
+// pairs that differ only in such characters. Every icon comes back by its UTF-16 name;
+// a snapshot without the names block, or with a damaged one, still brings back the
+// icons whose labels hold their names.
+TEST_F(KestrinE2E, IconsNamedOutsideTheCodePageComeBack) {
+  const std::vector<std::wstring> names = {L"Plain", L"R\u00E9sum\u00E9", L"\u6587\u6863", L"\u6587\u4EF6",
+                                           L"\U0001F4C1 Projects", L"\U0001F4C2 Projects", L"\u0416\u0443\u0440\u043D\u0430\u043B"};
+  ASSERT_NO_FATAL_FAILURE(StartDesktop({}));
+  for (size_t i = 0; i < names.size(); ++i)
+    ASSERT_TRUE(desktop_->AddIconUtf16(names[i], 20 + 90 * static_cast<int>(i), 40));
+  std::vector<StandinIcon> home;
+  ASSERT_TRUE(desktop_->Icons(&home));
+  ASSERT_NO_FATAL_FAILURE(StartKestrin());
+  ASSERT_TRUE(kestrin_->Command(ids::kSaveCurrent));
+  ExpectNoBoxes();
+  std::string file;
+  ASSERT_TRUE(ReadFileBytes(dir_->SnapshotPath(), &file));
+  const size_t plainSize = 180 + 8 + 268 * names.size();
+  ASSERT_GT(file.size(), plainSize) << "the names block follows the gamma triple";
+  EXPECT_EQ("KUN1", file.substr(plainSize, 4));
+
+  std::vector<StandinIcon> away = home;
+  for (size_t i = 0; i < away.size(); ++i) away[i].x = 700 - 90 * static_cast<int>(i), away[i].y = 400;
+  for (int command : {ids::kApplySavedIcons, ids::kRestoreSaved}) {
+    ASSERT_NO_FATAL_FAILURE(MoveIcons(away));
+    ASSERT_TRUE(kestrin_->Command(command)) << command;
+    ExpectNoBoxes();
+    ExpectIconsAt(home);
+  }
+
+  // Without the block, and with a damaged one: the labels "Plain" and "R\xE9sum\xE9" hold
+  // their names and come back; the rest cannot be told apart by their labels.
+  std::string damaged = file;
+  damaged[damaged.size() - 3] ^= 0x20;
+  for (const std::string& older : {file.substr(0, plainSize), damaged}) {
+    ASSERT_TRUE(WriteFileBytes(dir_->SnapshotPath(), older));
+    ASSERT_NO_FATAL_FAILURE(MoveIcons(away));
+    ASSERT_TRUE(kestrin_->Command(ids::kApplySavedIcons));
+    ExpectNoBoxes();
+    std::vector<StandinIcon> now;
+    ASSERT_TRUE(desktop_->Icons(&now));
+    for (size_t i : {size_t{0}, size_t{1}}) {
+      EXPECT_EQ(home[i].x, now[i].x) << "icon " << i;
+      EXPECT_EQ(home[i].y, now[i].y) << "icon " << i;
+    }
+  }
+  long faults = -1;
+  ASSERT_TRUE(desktop_->FaultCount(&faults));
+  EXPECT_EQ(0, faults);
+}
+
 TEST_F(KestrinE2E, RestoreSavedBringsBackGammaThenModeThenIconsAsTicked) {
   const Ramp savedRamp = ProgramRampOnDisplay(1.3, 1.6, 2.2);
   ASSERT_EQ("1280 x 1024", RegistrySize()) << "the test display's registry mode";

@@ -234,6 +234,13 @@ bool StandinDesktop::ListViewStyle(unsigned* style) { return Expect(this, "style
 
 bool StandinDesktop::Hang(unsigned ms) { return Expect(this, "hang " + std::to_string(ms), "ok", 0); }
 
+bool StandinDesktop::AddIconUtf16(const std::wstring& label, int x, int y) {
+  const std::string bytes(reinterpret_cast<const char*>(label.data()), label.size() * sizeof(wchar_t));
+  int index = 0;
+  return Expect(this, "addw " + std::to_string(x) + " " + std::to_string(y) + " " + standin::HexEncode(bytes), "ok",
+                0x7FFFFFFF, &index);
+}
+
 bool StandinDesktop::PumpDuringNextTextRequest(unsigned ms) {
   return Expect(this, "pump " + std::to_string(ms), "ok", 0);
 }

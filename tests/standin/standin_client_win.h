@@ -118,6 +118,7 @@ class StandinDesktop {
   // Every call below is false when the stand-in refused the command, did not answer
   // within 30 s, or is gone; after a timeout or a garbled reply every later call fails.
   bool AddIcon(const std::string& label, int x, int y, int* index = nullptr);
+  bool AddIconUtf16(const std::wstring& label, int x, int y);
   bool Icons(std::vector<StandinIcon>* icons);
   std::vector<StandinIcon> Icons();  // empty on failure; use Icons(&v) to tell
   bool MoveIcon(int index, int x, int y);

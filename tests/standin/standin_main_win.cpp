@@ -175,6 +175,25 @@ std::string Run(Command* cmd) {
     SetPosition32(index, x, y);
     return "ok " + std::to_string(index) + "\n";
   }
+  if (verb == "addw") {  // the label as UTF-16LE, as the shell holds names
+    std::string bytes;
+    if (f.size() != 4) return "error usage: addw <x> <y> <hexutf16le>\n";
+    if (!ParseInteger(f[1], -kMaxCoordinate - 1, kMaxCoordinate, &x) ||
+        !ParseInteger(f[2], -kMaxCoordinate - 1, kMaxCoordinate, &y))
+      return "error bad coordinate\n";
+    if (!standin::HexDecode(f[3], &bytes) || bytes.size() % 2) return "error bad hex label\n";
+    std::wstring label(bytes.size() / 2, L'\0');
+    std::memcpy(label.data(), bytes.data(), bytes.size());
+    if (label.find(L'\0') != std::wstring::npos) return "error label holds a NUL\n";
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = ItemCount();
+    item.pszText = label.data();
+    int index = static_cast<int>(SendMessageW(g_listview, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    if (index < 0) return "error insert failed\n";
+    SetPosition32(index, x, y);
+    return "ok " + std::to_string(index) + "\n";
+  }
   if (verb == "list" && f.size() == 1) {
     std::string out;
     std::vector<char> buffer(1025);
