@@ -15,6 +15,7 @@
 
 // The About box texts of our own choosing; the copyright line is also in the version resource.
 #define KESTRIN_COPYRIGHT "Copyright (C) 2026 Kestrin developers"
-#define KESTRIN_WEB_ADDRESS "https://kestrin.invalid/"
+// The About box's link opens this file beside the program; the release archives carry it.
+#define KESTRIN_README_NAME "README-Windows.txt"
 
 #endif  // KESTRIN_RESOURCE_IDS_H

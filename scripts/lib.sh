@@ -335,6 +335,10 @@ boot_prefix() {
   # stalls for 2 s; unmanaged windows go at once.
   wine_step 60 "$log" "wine reg (setting the X11 driver's Managed=$managed)" \
     "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f || return 1
+  # Text files open in Notepad, as on Windows; Wine's prefix knows txtfile but maps no
+  # extension to it.
+  wine_step 60 "$log" "wine reg (opening .txt files with Notepad)" \
+    "$wine" reg add 'HKCR\.txt' /ve /d txtfile /f || return 1
   # What a test killed mid-change must be given back (see wine-run).
   [ -z "$display_start" ] || export KESTRIN_DISPLAY_START=$display_start
   echo "Wine: $("$wine" --version 2>/dev/null), prefix build/${prefix##*/} ($wine_arch)"

@@ -1,6 +1,9 @@
 #include "about_box_win.h"
 
+#include <string>
+
 #include "link_label_win.h"
+#include "message_box_win.h"
 
 namespace kestrin {
 namespace {
@@ -32,7 +35,7 @@ BOOL AboutBox::OnInitDialog() {
   SetDlgItemTextA(hwnd(), IDC_ABOUT_VERSION, kAboutVersionText);
   SetDlgItemTextA(hwnd(), IDC_ABOUT_COPYRIGHT, kCopyrightLine);
   SetDlgItemTextA(hwnd(), IDC_ABOUT_DESCRIPTION, kAboutDescription);
-  SetDlgItemTextA(hwnd(), IDC_ABOUT_LINK, kMakerWebAddress);
+  SetDlgItemTextA(hwnd(), IDC_ABOUT_LINK, kReadmeName);
 
   // Without a link the address stays readable as plain text, so the result is not needed.
   AttachLinkLabel(hwnd(), IDC_ABOUT_LINK, &AboutBox::OnAboutLinkMessage, kAboutLinkColour, nullptr,
@@ -47,16 +50,20 @@ void AboutBox::OnCancel() { EndDialog(IDCANCEL); }
 
 int AboutBox::OnAboutLinkMessage(HWND window, UINT message, WPARAM, LPARAM, int) {
   if (message == WM_LBUTTONDOWN && GetDlgCtrlID(window) == IDC_ABOUT_LINK) {
+    // The README beside the program, in the shell's viewer for it.
+    char program[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
+    std::string path(program, length < sizeof program ? length : 0);
+    path = path.substr(0, path.find_last_of('\\') + 1) + kReadmeName;
+    if (length == 0 || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      ShowMessage(GetParent(window), std::string(kReadmeName) + " is missing beside the program", kBoxExclamation);
+      return 1;
+    }
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
-    info.fMask = 0;
-    info.hwnd = nullptr;
-    info.lpVerb = nullptr;
-    info.lpFile = kMakerWebAddress;
-    info.lpParameters = nullptr;
-    info.lpDirectory = nullptr;
+    info.lpFile = path.c_str();
     info.nShow = SW_SHOWNORMAL;
-    shellExecute(&info);  // a failure is not reported
+    shellExecute(&info);  // the shell tells of its own failures
   }
   return 1;
 }

@@ -20,7 +20,7 @@ constexpr char kAboutDescription[] =
     "desktop icons position.";
 // Shared with the About template through the resource ids header, so the two agree.
 constexpr char kCopyrightLine[] = KESTRIN_COPYRIGHT;
-constexpr char kMakerWebAddress[] = KESTRIN_WEB_ADDRESS;
+constexpr char kReadmeName[] = KESTRIN_README_NAME;
 constexpr COLORREF kAboutLinkColour = 0x00FA0000;  // blue 250
 
 struct FontTraits {

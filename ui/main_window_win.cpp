@@ -17,7 +17,7 @@ namespace {
 
 constexpr COLORREF kValueColour = 0x00C80000;
 constexpr COLORREF kTimeColour = 0x00808080;
-constexpr int kFoldMargin = 13;
+constexpr int kFoldMargin = 13;  // pixels below Exit at 96 DPI
 
 const CommandEntry<MainWindow> kCommandMap[] = {
     {ids::kSaveCurrent, &MainWindow::SaveCurrent},
@@ -168,16 +168,25 @@ BOOL MainWindow::OnInitDialog() {
   foldedRect = fullRect;
   RECT exitRect;
   GetWindowRect(GetDlgItem(window, ids::kExit), &exitRect);
-  foldedRect.bottom = exitRect.bottom + kFoldMargin;
+  // Dialog units scale with the DPI; this pixel margin must too (identical at 96 DPI).
+  int dpi = 96;
+  if (HDC screen = GetDC(window)) {
+    dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(window, screen);
+  }
+  foldedRect.bottom = exitRect.bottom + MulDiv(kFoldMargin, dpi, 96);
   isUnfolded = 1;
 
   MONITORINFO monitor = {};
   monitor.cbSize = sizeof monitor;
   if (GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    // Centred in the work area; one too small for the whole window keeps at least its
+    // title bar (and left edge) on screen.
     const RECT& work = monitor.rcWork;
     const int width = fullRect.right - fullRect.left, height = fullRect.bottom - fullRect.top;
-    SetWindowPos(window, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, 0, 0,
+    const int left = work.left + (work.right - work.left - width) / 2;
+    const int top = work.top + (work.bottom - work.top - height) / 2;
+    SetWindowPos(window, nullptr, left < work.left ? work.left : left, top < work.top ? work.top : top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   ToggleFold();
@@ -211,7 +220,8 @@ void MainWindow::CreateToolTips() {
   SendMessageA(toolTips, TTM_ACTIVATE, TRUE, 0);
   SendMessageA(toolTips, TTM_SETMAXTIPWIDTH, 0, 300);
   SendMessageA(toolTips, TTM_SETTIPBKCOLOR, 0x00FFFFAA, 0);
-  SendMessageA(toolTips, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(60000, 0));
+  // The longest time Windows accepts for a tip to stay up.
+  SendMessageA(toolTips, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(32767, 0));
   for (const ToolTip& tip : kToolTips) {
     TOOLINFOA tool = {};
     tool.cbSize = sizeof tool;
@@ -293,10 +303,30 @@ void MainWindow::OnDestroy() {
 }
 
 void MainWindow::ToggleFold() {
+  HWND window = hwnd();
   const RECT& target = isUnfolded ? foldedRect : fullRect;
-  SetDlgItemTextA(hwnd(), ids::kFold, isUnfolded ? "More >>" : "Less <<");
-  SetWindowPos(hwnd(), HWND_TOP, 0, 0, target.right - target.left, target.bottom - target.top,
-               SWP_NOMOVE);
+  SetDlgItemTextA(window, ids::kFold, isUnfolded ? "More >>" : "Less <<");
+  // Controls the fold cuts off are hidden, so that the keyboard cannot reach them; those
+  // hidden by the fold, and only those, come back with the unfold.
+  if (isUnfolded) {
+    RECT now;
+    GetWindowRect(window, &now);
+    const LONG foldLine = now.top + (foldedRect.bottom - foldedRect.top);
+    foldHidden.clear();
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      RECT rect;
+      GetWindowRect(child, &rect);
+      // Its own visibility: the dialog itself is still hidden while it initialises.
+      if (rect.top < foldLine || !(GetWindowLongPtrA(child, GWL_STYLE) & WS_VISIBLE)) continue;
+      if (child == GetFocus()) SetFocus(GetDlgItem(window, ids::kFold));
+      ShowWindow(child, SW_HIDE);
+      foldHidden.push_back(child);
+    }
+  } else {
+    for (HWND child : foldHidden) ShowWindow(child, SW_SHOWNA);
+    foldHidden.clear();
+  }
+  SetWindowPos(window, HWND_TOP, 0, 0, target.right - target.left, target.bottom - target.top, SWP_NOMOVE);
   isUnfolded = !isUnfolded;
 }
 

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "dialog_win.h"
 #include "engine_state_win.h"
 
@@ -51,6 +53,7 @@ class MainWindow : public Dialog {
   RECT fullRect = {};
   RECT foldedRect = {};
   int isUnfolded = 0;
+  std::vector<HWND> foldHidden;  // children the fold hid
   HFONT headingFont = nullptr;
   AgentClient agent;
   StartupState startup;

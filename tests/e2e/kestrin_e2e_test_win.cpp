@@ -235,6 +235,40 @@ class ChangeRecorder {
   std::thread thread_;
 };
 
+// Every label, check box and radio button shows its whole text, measured with the
+// dialog's font as this display gives it (Tahoma, from the fonts Wine ships).
+void ExpectTextsFit(HWND dialog) {
+  HDC screen = GetDC(nullptr);
+  ASSERT_TRUE(screen);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  HFONT font = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
+  const HGDIOBJ previous = SelectObject(screen, font);
+  for (HWND control = GetWindow(dialog, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+    char type[32] = {}, text[256] = {};
+    GetClassNameA(control, type, sizeof type);
+    const int length = GetWindowTextA(control, text, sizeof text);
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    RECT client;
+    GetClientRect(control, &client);
+    int room = client.right;
+    if (lstrcmpiA(type, "Static") == 0) {
+      if ((style & SS_TYPEMASK) != SS_LEFT && (style & SS_TYPEMASK) != SS_RIGHT) continue;
+    } else if (lstrcmpiA(type, "Button") == 0) {
+      const LONG kind = style & BS_TYPEMASK;
+      if (kind != BS_AUTOCHECKBOX && kind != BS_AUTORADIOBUTTON) continue;
+      room -= MulDiv(16, dpi, 96);  // the box and the gap before the text
+    } else {
+      continue;
+    }
+    SIZE size = {};
+    GetTextExtentPoint32A(screen, text, length, &size);
+    EXPECT_LE(size.cx, room) << "control " << GetDlgCtrlID(control) << " cuts \"" << text << "\"";
+  }
+  SelectObject(screen, previous);
+  DeleteObject(font);
+  ReleaseDC(nullptr, screen);
+}
+
 class KestrinE2E : public testing::Test {
  protected:
   void SetUp() override {
@@ -423,6 +457,17 @@ TEST_F(KestrinE2E, FirstStartFoldsUnfoldsAndEnterExits) {
   EXPECT_EQ(k.ControlRect(ids::kExit).bottom + kFoldMargin, folded.bottom);
   EXPECT_LE(folded.bottom, k.ControlRect(ids::kRestoreIconsCheck).top) << "the sections lie below the fold";
   ASSERT_NO_FATAL_FAILURE(Screenshot(k.main(), "folded"));
+  // Folded, the keyboard reaches only what shows: every tab stop is visible and above the fold.
+  std::vector<HWND> stops;
+  for (HWND at = GetNextDlgTabItem(k.main(), nullptr, FALSE);
+       at && std::find(stops.begin(), stops.end(), at) == stops.end(); at = GetNextDlgTabItem(k.main(), at, FALSE)) {
+    stops.push_back(at);
+    RECT rect;
+    GetWindowRect(at, &rect);
+    EXPECT_TRUE(IsWindowVisible(at)) << "tab reaches hidden control " << GetDlgCtrlID(at);
+    EXPECT_LE(rect.bottom, folded.bottom) << "tab reaches control " << GetDlgCtrlID(at) << " below the fold";
+  }
+  EXPECT_GE(stops.size(), 4u) << "Save Current, Undo, More and Exit at least";
 
   ASSERT_TRUE(k.Command(ids::kFold));
   const RECT full = k.WindowRect();
@@ -445,6 +490,9 @@ TEST_F(KestrinE2E, FirstStartFoldsUnfoldsAndEnterExits) {
   EXPECT_NEAR(work.left + (work.right - work.left - (full.right - full.left)) / 2, full.left, 1);
   EXPECT_NEAR(work.top + (work.bottom - work.top - (full.bottom - full.top)) / 2, full.top, 1);
   ASSERT_NO_FATAL_FAILURE(Screenshot(k.main(), "unfolded"));
+  ASSERT_NO_FATAL_FAILURE(ExpectTextsFit(k.main()));
+  for (int id : {ids::kRestoreIconsCheck, ids::kRestoreDefaultMode, ids::kAllUsers})
+    EXPECT_TRUE(k.IsVisible(id)) << id << " shows again when unfolded";
 
   ASSERT_TRUE(k.Command(ids::kFold));
   const RECT again = k.WindowRect();
@@ -595,6 +643,22 @@ TEST_F(KestrinE2E, IconsNamedOutsideTheCodePageComeBack) {
   EXPECT_EQ(0, faults);
 }
 
+// On a work area smaller than the unfolded window, the window starts with its title bar
+// on screen rather than centred above the top.
+TEST_F(KestrinE2E, SmallWorkAreaKeepsTheTitleBarOnScreen) {
+  ASSERT_TRUE(SetCurrentSize(800, 600));
+  ASSERT_EQ("800 x 600", CurrentSize());
+  ASSERT_NO_FATAL_FAILURE(StartDesktop(kDesktopIcons));
+  ASSERT_NO_FATAL_FAILURE(StartKestrin());
+  const RECT folded = kestrin_->WindowRect();
+  ASSERT_TRUE(kestrin_->Command(ids::kFold));
+  const RECT full = kestrin_->WindowRect();
+  ASSERT_GT(full.bottom - full.top, 600) << "the unfolded window is taller than the screen";
+  EXPECT_EQ(0, full.top) << "title bar at the top of the work area";
+  EXPECT_EQ(folded.top, full.top);
+  EXPECT_GE(full.left, 0);
+}
+
 TEST_F(KestrinE2E, RestoreSavedBringsBackGammaThenModeThenIconsAsTicked) {
   const Ramp savedRamp = ProgramRampOnDisplay(1.3, 1.6, 2.2);
   ASSERT_EQ("1280 x 1024", RegistrySize()) << "the test display's registry mode";
@@ -714,6 +778,7 @@ TEST_F(KestrinE2E, UndoAndTheSectionCommandsActOnTheScreen) {
   EXPECT_EQ("1024 x 768", CurrentSizeSettlingAt("1024 x 768"));
   EXPECT_EQ("1024 x 768", RegistrySize());
   EXPECT_EQ("1024 x 768", k.Text(ids::kCurrentSize));
+  ASSERT_TRUE(k.Command(ids::kFold));  // a user unfolds to reach the radio buttons
   ASSERT_TRUE(k.Click(ids::kApplyTemporarily));
   EXPECT_EQ(BST_UNCHECKED, k.CheckState(ids::kApplyAndSave));
   ASSERT_TRUE(k.Command(ids::kApplySavedMode));
@@ -829,7 +894,7 @@ TEST_F(KestrinE2E, AboutBoxOpensFromTheWindowMenuAndTheIconWithItsLink) {
     return std::string(buffer);
   };
   EXPECT_EQ("Kestrin Version 1.11", text(1033));
-  EXPECT_EQ("https://kestrin.invalid/", text(1037));
+  EXPECT_EQ("README-Windows.txt", text(1037));
   EXPECT_EQ("The program provides possibility to save and restore screen resolution, gamma and desktop icons position.",
             text(1034));
   EXPECT_NE("", text(1035));
@@ -862,6 +927,26 @@ TEST_F(KestrinE2E, AboutBoxOpensFromTheWindowMenuAndTheIconWithItsLink) {
   for (size_t i = 0; i < static_cast<size_t>(height - 1) * width; ++i) blue += pixels[i] == kLinkBlue;
   EXPECT_GT(blue, 40u) << "text drawn in the link colour";
   ASSERT_NO_FATAL_FAILURE(Screenshot(about, "about"));
+
+  // The link opens the README beside the program; without one the user is told.
+  PostMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  ASSERT_TRUE(k.WaitForBoxes(1, 10000));
+  const std::vector<SeenBox> boxes = k.TakeBoxes();
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ("README-Windows.txt is missing beside the program", boxes[0].text);
+  EXPECT_EQ(about, boxes[0].owner);
+  ASSERT_TRUE(WriteFileBytes(dir_->File("README-Windows.txt"), "Kestrin\r\n"));
+  PostMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  HWND viewer = nullptr;
+  for (const ULONGLONG end = GetTickCount64() + 20000; !viewer && GetTickCount64() < end; Sleep(100)) {
+    for (HWND w = FindWindowExA(nullptr, nullptr, nullptr, nullptr); w; w = FindWindowExA(nullptr, w, nullptr, nullptr)) {
+      char title[256] = {};
+      GetWindowTextA(w, title, sizeof title);
+      if (IsWindowVisible(w) && std::strstr(title, "README-Windows")) viewer = w;
+    }
+  }
+  EXPECT_TRUE(viewer) << "no viewer window showing README-Windows.txt";
+  if (viewer) PostMessageA(viewer, WM_CLOSE, 0, 0);
   ASSERT_NO_FATAL_FAILURE(CloseAbout(about, false));
 
   // The low four bits of a window-menu command are masked off; the system's commands and

@@ -144,7 +144,7 @@ TEST(ResourcesDialog, AboutBox) {
       235, 70, "About Kestrin",
       {-1, IDC_ABOUT_VERSION, IDC_ABOUT_COPYRIGHT, IDOK, IDC_ABOUT_DESCRIPTION, IDC_ABOUT_LINK});
   const std::string texts[] = {"#128", "Kestrin Version 1.1", KESTRIN_COPYRIGHT, "OK", "",
-                               KESTRIN_WEB_ADDRESS};
+                               KESTRIN_README_NAME};
   for (size_t i = 0; i < items.size() && i < std::size(texts); ++i) {
     EXPECT_EQ(items[i].text, texts[i]);
     EXPECT_NE(items[i].style & WS_VISIBLE, 0u) << items[i].id;

@@ -93,7 +93,7 @@ void CALLBACK DriveAboutBox(HWND, UINT, UINT_PTR, DWORD) {
       {0, "About Kestrin"}, {IDC_ABOUT_VERSION, "Kestrin Version 1.11"},
       {IDC_ABOUT_DESCRIPTION, "The program provides possibility to save and restore screen "
                               "resolution, gamma and desktop icons position."},
-      {IDC_ABOUT_COPYRIGHT, KESTRIN_COPYRIGHT}, {IDC_ABOUT_LINK, KESTRIN_WEB_ADDRESS}};
+      {IDC_ABOUT_COPYRIGHT, KESTRIN_COPYRIGHT}, {IDC_ABOUT_LINK, KESTRIN_README_NAME}};
   for (const auto& [id, expected] : texts) {
     char text[256] = {};
     GetWindowTextA(id ? GetDlgItem(box, id) : box, text, sizeof text);
@@ -122,6 +122,19 @@ TEST(AboutBox, ShowsItsTextsOpensTheLinkAndClosesByOkEscapeOrCloseBox) {
     ShellExecuteExFunction previous = SetAboutShellExecute(RecordShellCall);
     ~ShellSeam() { SetAboutShellExecute(previous); }
   } seam;
+  // The README the link opens, beside this program as the archives put it beside Kestrin.
+  char program[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, program, sizeof program);
+  std::string readme = program;
+  readme = readme.substr(0, readme.find_last_of('\\') + 1) + KESTRIN_README_NAME;
+  struct Readme {
+    std::string path;
+    explicit Readme(std::string p) : path(std::move(p)) {
+      HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    ~Readme() { DeleteFileA(path.c_str()); }
+  } present(readme);
   const std::tuple<UINT, WPARAM, INT_PTR> closers[] = {
       {BM_CLICK, 0, IDOK}, {WM_KEYDOWN, VK_ESCAPE, IDCANCEL}, {WM_SYSCOMMAND, SC_CLOSE, IDCANCEL}};
   for (const auto& [message, param, result] : closers) {
@@ -143,7 +156,7 @@ TEST(AboutBox, ShowsItsTextsOpensTheLinkAndClosesByOkEscapeOrCloseBox) {
     EXPECT_EQ(std::make_tuple(call.cbSize, call.fMask, call.hwnd, call.lpVerb, call.lpParameters,
                               call.lpDirectory, call.nShow, file),
               std::make_tuple(DWORD{sizeof call}, 0ul, HWND{}, LPCSTR{}, LPCSTR{}, LPCSTR{},
-                              SW_SHOWNORMAL, std::string(KESTRIN_WEB_ADDRESS)));
+                              SW_SHOWNORMAL, readme));
   }
 }
 
