@@ -44,6 +44,19 @@ BOOL CALLBACK GammaMonitorProc(HMONITOR, HDC context, LPRECT, LPARAM data) noexc
   return FALSE;
 }
 
+int ReadScreenRamp(GammaRamp* ramp) {
+  GammaRequest request;
+  request.readMode = 1;
+  request.ramp = ramp;
+  return RunOnFirstMonitor(&request);
+}
+
+int SetScreenRamp(GammaRamp* ramp) {
+  GammaRequest request;
+  request.ramp = ramp;
+  return RunOnFirstMonitor(&request);
+}
+
 int BuildAndSetGamma(double red, double green, double blue) {
   GammaRamp ramp;
   BuildGammaRamp(red, green, blue, ramp);

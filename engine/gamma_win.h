@@ -22,6 +22,10 @@ struct GammaRequest {
 // context the enumeration hands over. `data` points to a GammaRequest.
 BOOL CALLBACK GammaMonitorProc(HMONITOR monitor, HDC context, LPRECT rect, LPARAM data) noexcept;
 
+// The screen's ramp as it is, read and set entry for entry; non-zero on success.
+int ReadScreenRamp(GammaRamp* ramp);
+int SetScreenRamp(GammaRamp* ramp);
+
 // Builds the ramp for the three exponents and sets it on the screen; non-zero on success.
 // The platform may refuse a ramp (0); the screen then keeps the one it had.
 int BuildAndSetGamma(double red, double green, double blue);

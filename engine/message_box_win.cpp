@@ -13,7 +13,17 @@ std::string ApplicationTitle() {
   return name;
 }
 
+namespace {
+MessageSink messageSink = nullptr;
+}  // namespace
+
+void SetMessageSink(MessageSink sink) { messageSink = sink; }
+
 int ShowMessage(HWND owner, const std::string& text, UINT type) {
+  if (messageSink) {
+    messageSink(text);
+    return IDOK;
+  }
   // A plain box of the Win32 API shows no icon; the program's plain boxes carry the
   // exclamation icon.
   const UINT style = (type == kBoxPlain ? MB_ICONEXCLAMATION : type) | MB_OK;

@@ -16,8 +16,11 @@ constexpr UINT kBoxStop = MB_ICONHAND;     // 16
 // The program file's name without its extension, e.g. "Kestrin".
 std::string ApplicationTitle();
 
-// Shows `text` in a modal box with an OK button, owned by `owner`.
+// Shows `text` in a modal box with an OK button, owned by `owner`; or, while a sink is set
+// (the command-line modes, which show no boxes), hands the text to the sink instead.
 int ShowMessage(HWND owner, const std::string& text, UINT type);
+using MessageSink = void (*)(const std::string& text);
+void SetMessageSink(MessageSink sink);
 
 // The system's message text for `error` (neutral language, inserts ignored), exactly as
 // the system gives it, line break included; false and *text unchanged when it has none.

@@ -1,21 +1,28 @@
-// Kestrin.exe's entry: the common controls, the "/Uninstall" switch, or the main window
-// run modally (or, when one already runs, that one brought forward); the program ends
-// when it closes.
+// Kestrin.exe's entry: the common controls, then by the command line the "/Uninstall"
+// switch, a mode without a window (/Save, /Restore, /Run), or the main window run
+// modally (or, when one already runs, that one brought forward); the program ends when
+// it closes.
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdlib>
-
+#include "command_line.h"
+#include "command_line_win.h"
 #include "main_window_win.h"
 #include "single_instance_win.h"
 #include "snapshot_file_win.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InitCommonControls();
-  // Only the first argument counts, as the runtime splits the command line.
-  if (__argc >= 2 && lstrcmpiA(__argv[1], "/Uninstall") == 0) {
-    kestrin::DeleteAllSnapshots();
-    return 0;
+  const kestrin::CommandLine command = kestrin::ParseCommandLine(GetCommandLineA());
+  switch (command.mode) {
+    case kestrin::CommandMode::kUninstall:
+      kestrin::DeleteAllSnapshots();
+      return 0;
+    case kestrin::CommandMode::kWindow:
+      break;
+    default:
+      // May run beside a window: the window's next icon command reconnects if it must.
+      return kestrin::RunCommandLine(command);
   }
   kestrin::SingleInstance instance;
   if (!instance.Claim()) return 0;

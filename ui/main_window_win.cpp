@@ -9,6 +9,7 @@
 #include "gamma_win.h"
 #include "message_box_win.h"
 #include "resource_ids.h"
+#include "restore_win.h"
 #include "single_instance_win.h"
 #include "snapshot_file_win.h"
 
@@ -126,18 +127,6 @@ class WaitCursor {
  private:
   HCURSOR previous_;
 };
-
-// What a successful snapshot load hands over.
-struct LoadedSnapshot {
-  DEVMODEA mode = {};
-  OwnedIconLayout icons;
-  SYSTEMTIME saveTime = {};
-  GammaTriple gamma;
-};
-
-bool Load(HWND window, LoadedSnapshot* loaded) {
-  return LoadSnapshot(window, &loaded->mode, &loaded->icons, &loaded->saveTime, &loaded->gamma) != 0;
-}
 
 }  // namespace
 
@@ -334,15 +323,9 @@ void MainWindow::SaveCurrent() { SaveSnapshot(hwnd(), &agent); }
 
 void MainWindow::RestoreSaved() {
   HWND window = hwnd();
-  LoadedSnapshot loaded;
-  if (!Load(window, &loaded)) return;
   WaitCursor wait;
-  if (Ticked(window, ids::kRestoreGammaCheck)) ApplyGamma(window, loaded.gamma);
-  if (Ticked(window, ids::kRestoreModeCheck)) {
-    ApplyDisplayMode(window, &loaded.mode);
-    Sleep(MODE_SETTLE_MS);
-  }
-  if (Ticked(window, ids::kRestoreIconsCheck)) ApplyIconLayout(window, &agent, loaded.icons);
+  RestoreParts(window, &agent, Ticked(window, ids::kRestoreGammaCheck), Ticked(window, ids::kRestoreModeCheck),
+               Ticked(window, ids::kRestoreIconsCheck));
 }
 
 void MainWindow::UndoAll() {

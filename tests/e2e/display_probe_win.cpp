@@ -6,6 +6,9 @@
 // display_probe.exe WIDTH HEIGHT [EXPONENT]: sets the registry's and the current mode to
 // that size and the gamma ramp to that power curve (1: the identity), then prints as
 // above. scripts/wine-run puts the test display back with it after a test was killed.
+// display_probe.exe WIDTH HEIGHT EXPONENT CODE: the same, then moves every icon of the
+// desktop's list view (Progman > DefView > list view) to the lower right and ends with
+// CODE: a program that leaves the screen changed, for Kestrin's /Run.
 #include <windows.h>
 
 #include <cmath>
@@ -50,14 +53,25 @@ void PrintGamma() {
   if (screen) ReleaseDC(nullptr, screen);
 }
 
+// List-view moves carry no pointer, so another process may make them.
+void MoveDesktopIcons() {
+  HWND shell = FindWindowA("Progman", nullptr);
+  HWND view = shell ? FindWindowExA(shell, nullptr, "SHELLDLL_DefView", nullptr) : nullptr;
+  HWND list = view ? FindWindowExA(view, nullptr, "SysListView32", nullptr) : nullptr;
+  if (!list) return;
+  const LRESULT count = SendMessageA(list, 0x1004 /* LVM_GETITEMCOUNT */, 0, 0);
+  for (LRESULT i = 0; i < count; ++i)
+    SendMessageA(list, 0x100F /* LVM_SETITEMPOSITION */, static_cast<WPARAM>(i), MAKELPARAM(500 + 20 * i, 400));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 || argc == 4) {
+  if (argc >= 3 && argc <= 5) {
     const long width = std::strtol(argv[1], nullptr, 10), height = std::strtol(argv[2], nullptr, 10);
-    const double exponent = argc == 4 ? std::strtod(argv[3], nullptr) : 1.0;
+    const double exponent = argc >= 4 ? std::strtod(argv[3], nullptr) : 1.0;
     if (width <= 0 || height <= 0 || !(exponent >= 1.0 && exponent <= 4.0)) {
-      std::fprintf(stderr, "usage: display_probe [WIDTH HEIGHT [EXPONENT 1..4]]\n");
+      std::fprintf(stderr, "usage: display_probe [WIDTH HEIGHT [EXPONENT 1..4 [EXIT CODE]]]\n");
       return 2;
     }
     if (!SetScreen(static_cast<DWORD>(width), static_cast<DWORD>(height), exponent)) {
@@ -65,8 +79,12 @@ int main(int argc, char** argv) {
       return 1;
     }
   } else if (argc != 1) {
-    std::fprintf(stderr, "usage: display_probe [WIDTH HEIGHT [EXPONENT 1..4]]\n");
+    std::fprintf(stderr, "usage: display_probe [WIDTH HEIGHT [EXPONENT 1..4 [EXIT CODE]]]\n");
     return 2;
+  }
+  if (argc == 5) {
+    MoveDesktopIcons();
+    return std::atoi(argv[4]);
   }
   const bool ok = Print(ENUM_CURRENT_SETTINGS) && Print(ENUM_REGISTRY_SETTINGS);
   PrintGamma();

@@ -304,12 +304,16 @@ const char* BoxIconName(BoxIcon icon) {
 // ---------------------------------------------------------------- Kestrin
 
 std::unique_ptr<Kestrin> Kestrin::Start(const std::string& program, const std::string& arguments,
-                                        const std::string& workDirectory, std::string* error) {
+                                        const std::string& workDirectory, std::string* error, HANDLE output) {
   std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
+  if (output) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = output;
+  }
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
                       workDirectory.c_str(), &startup, &info)) {
     *error = "cannot start " + program + " (error " + std::to_string(GetLastError()) + ")";
     return nullptr;

@@ -73,8 +73,10 @@ struct SeenBox {
 class Kestrin {
  public:
   // Starts `program` with `arguments` in `workDirectory`; does not wait for any window.
+  // With `output` (an inheritable handle), the program's standard output and error go there.
   static std::unique_ptr<Kestrin> Start(const std::string& program, const std::string& arguments,
-                                        const std::string& workDirectory, std::string* error);
+                                        const std::string& workDirectory, std::string* error,
+                                        HANDLE output = nullptr);
   ~Kestrin();
   Kestrin(const Kestrin&) = delete;
   Kestrin& operator=(const Kestrin&) = delete;

@@ -345,6 +345,32 @@ class KestrinE2E : public testing::Test {
     ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(to));
   }
 
+  // Kestrin run with `arguments` to its end, its standard error kept.
+  struct CommandRun {
+    DWORD code = 99;
+    std::string lines;
+    bool sawWindow = true;
+    size_t boxes = 99;
+  };
+  CommandRun RunCommand(const std::string& arguments) {
+    CommandRun run;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    const std::string path = dir_->WorkDirectory() + "stderr.txt";
+    HANDLE output = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, output);
+    std::string error;
+    auto k = Kestrin::Start(dir_->ProgramPath(), arguments, dir_->WorkDirectory(), &error, output);
+    EXPECT_TRUE(k) << error;
+    if (k) {
+      EXPECT_TRUE(k->WaitForExit(60000, &run.code)) << arguments << " did not end";
+      run.sawWindow = k->SawVisibleWindow();
+      run.boxes = k->TakeBoxes().size();
+    }
+    CloseHandle(output);
+    ReadFileBytes(path, &run.lines);
+    return run;
+  }
+
   void ExpectRamp(const Ramp& expected, const char* what) {
     Ramp now{};
     ASSERT_TRUE(ReadScreenRamp(&now));
@@ -657,6 +683,78 @@ TEST_F(KestrinE2E, SmallWorkAreaKeepsTheTitleBarOnScreen) {
   EXPECT_EQ(0, full.top) << "title bar at the top of the work area";
   EXPECT_EQ(folded.top, full.top);
   EXPECT_GE(full.left, 0);
+}
+
+// Kestrin from the command line, without its window or a message box: /Save writes what
+// "Save Current" writes; /Restore and each of its parts put back just those; /Run puts
+// back what a program changed and passes its exit code on; mistakes are one line each.
+TEST_F(KestrinE2E, CommandLineSavesRestoresAndRunsWithoutAWindow) {
+  ASSERT_TRUE(SetScreenRamp(IdentityRamp()));
+  ASSERT_NO_FATAL_FAILURE(StartDesktop(kDesktopIcons));
+  auto quiet = [](const CommandRun& run, const std::string& what) {
+    EXPECT_EQ(0u, run.code) << what << ": " << run.lines;
+    EXPECT_EQ("", run.lines) << what;
+    EXPECT_FALSE(run.sawWindow) << what;
+    EXPECT_EQ(0u, run.boxes) << what;
+  };
+  quiet(RunCommand("/Save"), "/Save");
+  std::string saved, byWindow;
+  ASSERT_TRUE(ReadFileBytes(dir_->SnapshotPath(), &saved));
+  ASSERT_TRUE(DeleteFileA(dir_->SnapshotPath().c_str()));
+  ASSERT_NO_FATAL_FAILURE(StartKestrin());
+  ASSERT_TRUE(kestrin_->Command(ids::kSaveCurrent));
+  ASSERT_TRUE(ReadFileBytes(dir_->SnapshotPath(), &byWindow));
+  ASSERT_EQ(byWindow.size(), saved.size());
+  EXPECT_EQ(Hex(WithoutFixedOutput(byWindow.substr(0, 156))), Hex(WithoutFixedOutput(saved.substr(0, 156))));
+  EXPECT_EQ(Hex(byWindow.substr(156)), Hex(saved.substr(156))) << "the same icons and gamma as Save Current";
+
+  // Each part alone, then all three as the options say; the window runs meanwhile.
+  const Ramp identity = ProgramRampOnDisplay(1.0, 1.0, 1.0);
+  const Ramp darker = ProgramRampOnDisplay(1.6, 1.6, 1.6);
+  const std::vector<StandinIcon> away = {{"Recycle Bin", 400, 300}, {"My Documents", 480, 300}, {"Notes \xE9t\xE9.txt", 560, 300}};
+  auto change = [&] {
+    ASSERT_TRUE(SetCurrentSize(1024, 768));
+    ASSERT_TRUE(SetScreenRamp(darker));
+    ASSERT_NO_FATAL_FAILURE(MoveIcons(away));
+  };
+  ASSERT_NO_FATAL_FAILURE(change());
+  quiet(RunCommand("/Restore /Icons"), "/Restore /Icons");
+  ExpectIconsAt(kDesktopIcons);
+  EXPECT_EQ("1024 x 768", CurrentSize());
+  ExpectRamp(darker, "/Restore /Icons leaves the gamma");
+  quiet(RunCommand("/restore /GAMMA"), "/Restore /Gamma");
+  ExpectRamp(identity, "/Restore /Gamma");
+  EXPECT_EQ("1024 x 768", CurrentSize());
+  quiet(RunCommand("/Restore /Resolution"), "/Restore /Resolution");
+  EXPECT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
+  ASSERT_NO_FATAL_FAILURE(change());
+  quiet(RunCommand("/Restore"), "/Restore");
+  EXPECT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
+  ExpectRamp(identity, "/Restore");
+  ExpectIconsAt(kDesktopIcons);
+  ASSERT_TRUE(kestrin_->Command(ids::kApplySavedIcons)) << "the window's agent link still works";
+  ExpectNoBoxes();
+
+  // A program that changes the mode, the gamma and the icons, and ends with 42.
+  CommandRun run = RunCommand("/Run \"" + ExecutableDirectory() + "display_probe.exe\" 800 600 1.6 42");
+  EXPECT_EQ(42u, run.code) << run.lines;
+  EXPECT_EQ("", run.lines);
+  EXPECT_EQ(0u, run.boxes);
+  EXPECT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
+  EXPECT_EQ("1280 x 1024", RegistrySize());
+  ExpectRamp(identity, "/Run puts the gamma back");
+  ExpectIconsAt(kDesktopIcons);
+
+  run = RunCommand("/Run C:\\no\\such\\game.exe");
+  EXPECT_EQ(1u, run.code);
+  EXPECT_EQ(0u, run.lines.find("Unable to start C:\\no\\such\\game.exe : ")) << run.lines;
+  EXPECT_EQ(0u, run.boxes);
+  run = RunCommand("/Frobnicate");
+  EXPECT_EQ(2u, run.code);
+  EXPECT_EQ("unknown switch \"/Frobnicate\"\r\nusage: Kestrin [/Save | /Restore [/Icons] [/Resolution] [/Gamma] | /Run "
+            "PROGRAM [ARGUMENTS...] | /Uninstall]\r\n",
+            run.lines);
+  EXPECT_FALSE(run.sawWindow);
 }
 
 TEST_F(KestrinE2E, RestoreSavedBringsBackGammaThenModeThenIconsAsTicked) {

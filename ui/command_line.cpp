@@ -1,0 +1,73 @@
+#include "command_line.h"
+
+#include <cctype>
+#include <vector>
+
+namespace kestrin {
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t'; }
+
+bool SameSwitch(const std::string& word, const char* name) {
+  std::string a = word, b = name;
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  return true;
+}
+
+// The next word from `at`, quotes removed (a quoted part may hold spaces), and where the
+// text after it begins.
+std::string NextWord(const std::string& raw, size_t* at) {
+  size_t i = *at;
+  while (i < raw.size() && IsSpace(raw[i])) ++i;
+  std::string word;
+  bool quoted = false;
+  for (; i < raw.size() && (quoted || !IsSpace(raw[i])); ++i) {
+    if (raw[i] == '"')
+      quoted = !quoted;
+    else
+      word += raw[i];
+  }
+  *at = i;
+  return word;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::string& raw) {
+  CommandLine result;
+  size_t at = 0;
+  NextWord(raw, &at);  // the program's own name
+  const std::string first = NextWord(raw, &at);
+  if (SameSwitch(first, "/Uninstall")) {
+    result.mode = CommandMode::kUninstall;
+  } else if (SameSwitch(first, "/Save") || SameSwitch(first, "/Restore")) {
+    result.mode = SameSwitch(first, "/Save") ? CommandMode::kSave : CommandMode::kRestore;
+    for (std::string word; !(word = NextWord(raw, &at)).empty();) {
+      bool* part = nullptr;
+      if (result.mode == CommandMode::kRestore) {
+        if (SameSwitch(word, "/Icons")) part = &result.icons;
+        if (SameSwitch(word, "/Resolution")) part = &result.resolution;
+        if (SameSwitch(word, "/Gamma")) part = &result.gamma;
+      }
+      if (!part) {
+        result.mode = CommandMode::kBad;
+        result.error = "unexpected \"" + word + "\" after " + first;
+        return result;
+      }
+      *part = true;
+    }
+  } else if (SameSwitch(first, "/Run")) {
+    while (at < raw.size() && IsSpace(raw[at])) ++at;
+    result.program = raw.substr(at);
+    result.mode = result.program.empty() ? CommandMode::kBad : CommandMode::kRun;
+    if (result.program.empty()) result.error = "/Run needs a program";
+  } else if (!first.empty() && first[0] == '/') {
+    result.mode = CommandMode::kBad;
+    result.error = "unknown switch \"" + first + "\"";
+  }
+  return result;
+}
+
+}  // namespace kestrin

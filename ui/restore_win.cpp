@@ -1,0 +1,26 @@
+#include "restore_win.h"
+
+#include "agent_client_win.h"
+#include "display_mode_win.h"
+#include "gamma_win.h"
+#include "main_window_win.h"
+#include "snapshot_file_win.h"
+
+namespace kestrin {
+
+bool Load(HWND window, LoadedSnapshot* loaded) {
+  return LoadSnapshot(window, &loaded->mode, &loaded->icons, &loaded->saveTime, &loaded->gamma) != 0;
+}
+
+void RestoreParts(HWND window, AgentClient* agent, bool gamma, bool mode, bool icons) {
+  LoadedSnapshot loaded;
+  if (!Load(window, &loaded)) return;
+  if (gamma) ApplyGamma(window, loaded.gamma);
+  if (mode) {
+    ApplyDisplayMode(window, &loaded.mode);
+    Sleep(MODE_SETTLE_MS);
+  }
+  if (icons) ApplyIconLayout(window, agent, loaded.icons);
+}
+
+}  // namespace kestrin
