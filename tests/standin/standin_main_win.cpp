@@ -158,32 +158,23 @@ std::string Run(Command* cmd) {
   const std::vector<std::string> f = standin::SplitFields(cmd->line);
   const std::string& verb = f[0];
   long long x = 0, y = 0, n = 0;
-  if (verb == "add") {
-    std::string label;
-    if (f.size() != 4) return "error usage: add <x> <y> <hexlabel>\n";
-    if (!ParseInteger(f[1], -kMaxCoordinate - 1, kMaxCoordinate, &x) ||
-        !ParseInteger(f[2], -kMaxCoordinate - 1, kMaxCoordinate, &y))
-      return "error bad coordinate\n";
-    if (!standin::HexDecode(f[3], &label)) return "error bad hex label\n";
-    if (label.find('\0') != std::string::npos) return "error label holds a NUL byte\n";
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = ItemCount();
-    item.pszText = label.data();
-    int index = static_cast<int>(SendMessageA(g_listview, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (index < 0) return "error insert failed\n";
-    SetPosition32(index, x, y);
-    return "ok " + std::to_string(index) + "\n";
-  }
-  if (verb == "addw") {  // the label as UTF-16LE, as the shell holds names
+  if (verb == "add" || verb == "addw") {
+    // "add": the label in the system's code page; "addw": in UTF-16LE, as the shell holds
+    // names. The list view keeps either as UTF-16.
     std::string bytes;
-    if (f.size() != 4) return "error usage: addw <x> <y> <hexutf16le>\n";
+    if (f.size() != 4) return "error usage: " + verb + " <x> <y> <hexlabel>\n";
     if (!ParseInteger(f[1], -kMaxCoordinate - 1, kMaxCoordinate, &x) ||
         !ParseInteger(f[2], -kMaxCoordinate - 1, kMaxCoordinate, &y))
       return "error bad coordinate\n";
-    if (!standin::HexDecode(f[3], &bytes) || bytes.size() % 2) return "error bad hex label\n";
-    std::wstring label(bytes.size() / 2, L'\0');
-    std::memcpy(label.data(), bytes.data(), bytes.size());
+    const bool wide = verb == "addw";
+    if (!standin::HexDecode(f[3], &bytes) || (wide && bytes.size() % 2)) return "error bad hex label\n";
+    std::wstring label(wide ? bytes.size() / 2 : bytes.size(), L'\0');
+    if (wide) {
+      std::memcpy(label.data(), bytes.data(), bytes.size());
+    } else if (!bytes.empty()) {
+      label.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                           label.data(), static_cast<int>(label.size()))));
+    }
     if (label.find(L'\0') != std::wstring::npos) return "error label holds a NUL\n";
     LVITEMW item{};
     item.mask = LVIF_TEXT;
