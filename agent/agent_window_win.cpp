@@ -2,7 +2,10 @@
 
 #include <commctrl.h>
 
+#include <cstring>
 #include <cwchar>
+#include <memory>
+#include <new>
 
 #include "agent_protocol.h"
 #include "icon_layout.h"
@@ -116,28 +119,6 @@ bool LabelHoldsName(const char* label, const wchar_t* name, size_t units) {
   return got > 0 && static_cast<size_t>(got - 1) == units && std::wmemcmp(back, name, units) == 0;
 }
 
-// The names buffer beside a capture of `items` records, when some name needs it; no names
-// buffer otherwise, so that an older one is never taken for this capture's.
-void CaptureNames(HWND listView, uint32_t items, const uint8_t* blob) {
-  ReleaseNamesSlot();
-  bool needed = false;
-  for (uint32_t i = 0; i < items && !needed; ++i) {
-    wchar_t name[kMaxIconNameUnits + 2];
-    const size_t units = ItemName(listView, i, name);
-    needed = !LabelHoldsName(ReadIconRecord(blob, i).label, name, units);
-  }
-  if (!needed) return;
-  uint8_t* block = PrepareNamesSlot(MaxIconNamesSize(items), kCaptureNamesBufferName);
-  if (!block) return;
-  size_t at = kIconNamesHeaderSize;
-  for (uint32_t i = 0; i < items; ++i) {
-    wchar_t name[kMaxIconNameUnits + 2];
-    const size_t units = ItemName(listView, i, name);
-    at += WriteIconName(block + at, reinterpret_cast<const char16_t*>(name), units);
-  }
-  FinishIconNames(block, at, items, blob, kIconLayoutHeaderSize + items * kIconRecordSize);
-}
-
 }  // namespace
 
 int AgentCaptureLayout(HWND listView) {
@@ -158,6 +139,13 @@ int AgentCaptureLayout(HWND listView) {
   }
 
   WriteIconLayoutHeader(view, items);
+  // The UTF-16 names, gathered in the same pass; they travel only when some label does
+  // not hold its name, so that an older names buffer is never taken for this capture's.
+  ReleaseNamesSlot();
+  const std::nothrow_t noThrow{};
+  std::unique_ptr<uint8_t[]> names(new (noThrow) uint8_t[MaxIconNamesSize(items)]);
+  size_t namesEnd = kIconNamesHeaderSize;
+  bool namesNeeded = false;
   for (uint32_t i = 0; i < items; ++i) {
     // One zero byte beyond the text limit: Wine's list view fills all 260 bytes of a long
     // text without a terminator and then measures it with strlen.
@@ -170,8 +158,18 @@ int AgentCaptureLayout(HWND listView) {
     POINT position = {0, 0};  // stays 0, 0 when the list view cannot tell
     SendMessageA(listView, LVM_GETITEMPOSITION, i, reinterpret_cast<LPARAM>(&position));
     WriteIconRecord(view, i, position.x, position.y, text);
+    if (names) {
+      wchar_t name[kMaxIconNameUnits + 2];
+      const size_t units = ItemName(listView, i, name);
+      namesNeeded = namesNeeded || !LabelHoldsName(ReadIconRecord(view, i).label, name, units);
+      namesEnd += WriteIconName(names.get() + namesEnd, reinterpret_cast<const char16_t*>(name), units);
+    }
   }
-  CaptureNames(listView, items, view);
+  if (namesNeeded) {
+    FinishIconNames(names.get(), namesEnd, items, view, size - kTransferSlack);
+    if (uint8_t* block = PrepareNamesSlot(static_cast<uint32_t>(namesEnd), kCaptureNamesBufferName))
+      std::memcpy(block, names.get(), namesEnd);
+  }
   return 1;
 }
 
