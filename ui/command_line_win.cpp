@@ -91,8 +91,6 @@ class HiddenMainDialog {
   HWND window_ = nullptr;
 };
 
-bool Ticked(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
-
 void Restore(HWND window, AgentClient* agent, const CommandLine& command) {
   std::string path;
   if (SnapshotPath(&path) && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
@@ -100,10 +98,10 @@ void Restore(HWND window, AgentClient* agent, const CommandLine& command) {
     Failure(WithSystemErrorText("Unable to access information", ERROR_FILE_NOT_FOUND));
     return;
   }
-  const bool chosen = command.icons || command.resolution || command.gamma;
-  RestoreParts(window, agent, chosen ? command.gamma : Ticked(window, ids::kRestoreGammaCheck),
-               chosen ? command.resolution : Ticked(window, ids::kRestoreModeCheck),
-               chosen ? command.icons : Ticked(window, ids::kRestoreIconsCheck));
+  if (command.icons || command.resolution || command.gamma)
+    RestoreParts(window, agent, command.gamma, command.resolution, command.icons);
+  else
+    RestoreAsTicked(window, agent);
 }
 
 // Remembers the screen, runs the program to its end, puts the screen back: the mode, the

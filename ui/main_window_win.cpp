@@ -114,8 +114,6 @@ const ControlText kControlTexts[] = {
 
 const int kHeadingControls[] = {1002, 1015, 1019, 1022, 1021, 1043};
 
-bool Ticked(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
-
 // The wait cursor for the life of the object; the previous one comes back after.
 class WaitCursor {
  public:
@@ -322,10 +320,8 @@ void MainWindow::ToggleFold() {
 void MainWindow::SaveCurrent() { SaveSnapshot(hwnd(), &agent); }
 
 void MainWindow::RestoreSaved() {
-  HWND window = hwnd();
   WaitCursor wait;
-  RestoreParts(window, &agent, Ticked(window, ids::kRestoreGammaCheck), Ticked(window, ids::kRestoreModeCheck),
-               Ticked(window, ids::kRestoreIconsCheck));
+  RestoreAsTicked(hwnd(), &agent);
 }
 
 void MainWindow::UndoAll() {

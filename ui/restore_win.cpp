@@ -1,6 +1,7 @@
 #include "restore_win.h"
 
 #include "agent_client_win.h"
+#include "control_ids.h"
 #include "display_mode_win.h"
 #include "gamma_win.h"
 #include "main_window_win.h"
@@ -21,6 +22,12 @@ void RestoreParts(HWND window, AgentClient* agent, bool gamma, bool mode, bool i
     Sleep(MODE_SETTLE_MS);
   }
   if (icons) ApplyIconLayout(window, agent, loaded.icons);
+}
+
+void RestoreAsTicked(HWND window, AgentClient* agent) {
+  auto ticked = [window](int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; };
+  RestoreParts(window, agent, ticked(ids::kRestoreGammaCheck), ticked(ids::kRestoreModeCheck),
+               ticked(ids::kRestoreIconsCheck));
 }
 
 }  // namespace kestrin

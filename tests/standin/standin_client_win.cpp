@@ -254,6 +254,11 @@ bool StandinDesktop::WaitUntilPumping(unsigned timeoutMs) {
   }
 }
 
+long StandinDesktop::Faults() {
+  long count = -1;
+  return FaultCount(&count) ? count : -1;
+}
+
 bool StandinDesktop::FaultCount(long* count) { return Expect(this, "faults", "faults", 0x7FFFFFFF, count); }
 
 bool StandinDesktop::MoveCounts(long* moves, long* whileAutoArranged) {

@@ -130,6 +130,7 @@ class StandinDesktop {
   bool PumpDuringNextTextRequest(unsigned ms);
   bool WaitUntilPumping(unsigned timeoutMs);
   bool FaultCount(long* count);
+  long Faults();  // the count, or -1 when the stand-in no longer answers
   // Moves the list view received since start, and how many came while LVS_AUTOARRANGE was set.
   bool MoveCounts(long* moves, long* whileAutoArranged);
   bool ProvokeFault();

@@ -77,9 +77,7 @@ TEST_F(AgentClientTest, ConnectCaptureApplyDisconnect) {
   EXPECT_FALSE(IsWindow(agent));
   EXPECT_EQ(0, DisconnectAgent(&client_)) << "again: no WM_CLOSE, no hook left";
   EXPECT_TRUE(watcher.Take().empty());
-  long faults = -1;
-  ASSERT_TRUE(desktop->FaultCount(&faults));
-  EXPECT_EQ(0, faults);
+  EXPECT_EQ(0, desktop->Faults()) << "memory faults inside the stand-in (the shell)";
 }
 
 TEST_F(AgentClientTest, EmptyDesktopCapturesEightBytes) {
@@ -168,9 +166,7 @@ TEST_F(AgentClientTest, AgentAnswersAreActedOn) {
   EXPECT_EQ(0, ApplyIconLayout(dialog_.hwnd(), &client_, captured));
   busy.join();
   ExpectBoxes(watcher, dialog_.hwnd(), {"Unable to retrieve icons position", "Unable to set icons position"});
-  long faults = -1;
-  ASSERT_TRUE(desktop->FaultCount(&faults));
-  EXPECT_EQ(0, faults);
+  EXPECT_EQ(0, desktop->Faults()) << "memory faults inside the stand-in (the shell)";
 }
 
 // An icon command whose agent is gone connects again: after a session end that was
@@ -229,9 +225,7 @@ TEST_F(AgentClientTest, ShellOfTheOtherArchitectureIsRefusedWithoutAHook) {
   EXPECT_LT(GetTickCount64() - start, kAgentWakeUpTimeoutMs - 1000) << "no wait for a wake-up";
   ExpectBoxes(watcher, dialog_.hwnd(), {"Unable to access desktop"});
   EXPECT_EQ(0, SetExplorerHook(0)) << "no hook was installed";
-  long faults = -1;
-  ASSERT_TRUE(desktop->FaultCount(&faults));
-  EXPECT_EQ(0, faults);
+  EXPECT_EQ(0, desktop->Faults()) << "memory faults inside the stand-in (the shell)";
 }
 
 TEST_F(AgentClientTest, SessionEndReleasesTheAgentOnlyWhenAllowed) {
