@@ -12,7 +12,7 @@
 
 #include "bench_timing_win.h"
 #include "agent_client_win.h"
-#include "control_ids.h"
+#include "resource_ids.h"
 #include "standin_client_win.h"
 #include "win_handle.h"
 
@@ -115,7 +115,7 @@ void Report(const Program& p) {
 
 int main() {
   const std::string dir = ModuleDirectory();
-  Program kestrinExe{"Kestrin.exe", "Kestrin", ids::kSaveCurrent, {}, {}};
+  Program kestrinExe{"Kestrin.exe", "Kestrin", IDC_SAVE_CURRENT, {}, {}};
   Program bare{"bare_dialog.exe", "Bare dialog", IDCANCEL, {}, {}};
   std::string error;
   // Alternating, so a slow spell of the machine weighs on both alike.

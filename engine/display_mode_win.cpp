@@ -1,6 +1,6 @@
 #include "display_mode_win.h"
 
-#include "control_ids.h"
+#include "resource_ids.h"
 #include "display_mode.h"
 #include "message_box_win.h"
 
@@ -50,10 +50,10 @@ void ShowCurrentDisplayMode(HWND window) {
                 kBoxPlain);
     return;
   }
-  SetDlgItemTextA(window, ids::kCurrentSize,
+  SetDlgItemTextA(window, IDC_CURRENT_SIZE,
                   ModeSizeText(mode.dmPelsWidth, mode.dmPelsHeight).c_str());
-  SetDlgItemTextA(window, ids::kCurrentBits, ModeNumberText(mode.dmBitsPerPel).c_str());
-  SetDlgItemTextA(window, ids::kCurrentFrequency, ModeNumberText(mode.dmDisplayFrequency).c_str());
+  SetDlgItemTextA(window, IDC_CURRENT_BITS, ModeNumberText(mode.dmBitsPerPel).c_str());
+  SetDlgItemTextA(window, IDC_CURRENT_FREQUENCY, ModeNumberText(mode.dmDisplayFrequency).c_str());
 }
 
 void ApplyDisplayMode(HWND window, DEVMODEA* record) {
@@ -67,7 +67,7 @@ void ApplyDisplayMode(HWND window, DEVMODEA* record) {
     return;
   }
   const DWORD flags =
-      ModeApplyFlags(IsChecked(window, ids::kApplyTemporarily), IsChecked(window, ids::kAllUsers));
+      ModeApplyFlags(IsChecked(window, IDC_APPLY_TEMPORARILY), IsChecked(window, IDC_ALL_USERS));
   const LONG result = ChangeDisplaySettingsA(record, flags);
   if (result == DISP_CHANGE_SUCCESSFUL)
     ShowCurrentDisplayMode(window);

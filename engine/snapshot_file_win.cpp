@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "agent_client_win.h"
-#include "control_ids.h"
+#include "resource_ids.h"
 #include "display_mode.h"
 #include "display_mode_win.h"
 #include "gamma_win.h"
@@ -29,9 +29,9 @@ struct OptionKey {
   const char* key;
   int box;
 };
-constexpr OptionKey kOptionKeys[] = {{"CHECK_ICONS", ids::kRestoreIconsCheck},
-                                     {"CHECK_RESOLUTION", ids::kRestoreModeCheck},
-                                     {"CHECK_GAMMA", ids::kRestoreGammaCheck}};
+constexpr OptionKey kOptionKeys[] = {{"CHECK_ICONS", IDC_RESTORE_ICONS_CHECK},
+                                     {"CHECK_RESOLUTION", IDC_RESTORE_MODE_CHECK},
+                                     {"CHECK_GAMMA", IDC_RESTORE_GAMMA_CHECK}};
 
 // A value of 20 bytes, at most 19 characters, as the options have always been read.
 constexpr DWORD kOptionValueSize = 20;
@@ -214,7 +214,7 @@ int LoadSnapshotFile(HWND window, const std::string& path, DEVMODEA* mode, Owned
   icons->namesLength = decoded.namesLength;
   *saveTime = written;
   *gamma = decoded.gamma;
-  for (int id : {ids::kRestoreSaved, ids::kApplySavedMode, ids::kApplySavedIcons, ids::kApplySavedGamma})
+  for (int id : {IDC_RESTORE_SAVED, IDC_APPLY_SAVED_MODE, IDC_APPLY_SAVED_ICONS, IDC_APPLY_SAVED_GAMMA})
     EnableWindow(GetDlgItem(window, id), TRUE);
   return 1;
 }
@@ -336,11 +336,11 @@ void ShowSavedSettings(HWND window) {
   SYSTEMTIME time = {};
   GammaTriple gamma;
   if (!LoadSnapshot(window, &mode, &icons, &time, &gamma)) return;
-  SetDlgItemTextA(window, ids::kSavedSize, ModeSizeText(mode.dmPelsWidth, mode.dmPelsHeight).c_str());
-  SetDlgItemTextA(window, ids::kSavedBits, ModeNumberText(mode.dmBitsPerPel).c_str());
-  SetDlgItemTextA(window, ids::kSavedFrequency, ModeNumberText(mode.dmDisplayFrequency).c_str());
+  SetDlgItemTextA(window, IDC_SAVED_SIZE, ModeSizeText(mode.dmPelsWidth, mode.dmPelsHeight).c_str());
+  SetDlgItemTextA(window, IDC_SAVED_BITS, ModeNumberText(mode.dmBitsPerPel).c_str());
+  SetDlgItemTextA(window, IDC_SAVED_FREQUENCY, ModeNumberText(mode.dmDisplayFrequency).c_str());
   const CalendarTime saved{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
-  SetDlgItemTextA(window, ids::kSaveTime, SaveTimeText(saved).c_str());
+  SetDlgItemTextA(window, IDC_SAVE_TIME, SaveTimeText(saved).c_str());
 }
 
 void ReadOptions(HWND window) {

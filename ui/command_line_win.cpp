@@ -6,12 +6,11 @@
 #include <vector>
 
 #include "agent_client_win.h"
-#include "control_ids.h"
+#include "resource_ids.h"
 #include "display_mode_win.h"
 #include "gamma_win.h"
 #include "main_window_win.h"
 #include "message_box_win.h"
-#include "resource_ids.h"
 #include "restore_win.h"
 #include "snapshot_file_win.h"
 #include "win_handle.h"
@@ -75,7 +74,7 @@ class HiddenMainDialog {
     memcpy(copy.data() + 12, &style, sizeof style);
     window_ = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), nullptr, Proc, 0);
     if (!window_) return;
-    CheckDlgButton(window_, ids::kApplyAndSave, BST_CHECKED);
+    CheckDlgButton(window_, IDC_APPLY_AND_SAVE, BST_CHECKED);
     ReadOptions(window_);
   }
   ~HiddenMainDialog() {

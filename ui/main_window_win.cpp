@@ -4,11 +4,10 @@
 
 #include "about_box_win.h"
 #include "agent_client_win.h"
-#include "control_ids.h"
+#include "resource_ids.h"
 #include "display_mode_win.h"
 #include "gamma_win.h"
 #include "message_box_win.h"
-#include "resource_ids.h"
 #include "restore_win.h"
 #include "single_instance_win.h"
 #include "snapshot_file_win.h"
@@ -21,21 +20,21 @@ constexpr COLORREF kTimeColour = 0x00808080;
 constexpr int kFoldMargin = 13;  // pixels below Exit at 96 DPI
 
 const CommandEntry<MainWindow> kCommandMap[] = {
-    {ids::kSaveCurrent, &MainWindow::SaveCurrent},
-    {ids::kRestoreSaved, &MainWindow::RestoreSaved},
-    {ids::kUndoAll, &MainWindow::UndoAll},
-    {ids::kFold, &MainWindow::ToggleFold},
-    {ids::kExit, &MainWindow::ExitProgram},
-    {ids::kAppIcon, &MainWindow::OpenAbout},
-    {ids::kApplySavedIcons, &MainWindow::ApplySavedIconLayout},
-    {ids::kUndoIcons, &MainWindow::UndoIcons},
-    {ids::kApplySavedGamma, &MainWindow::ApplySavedGamma},
-    {ids::kUndoGamma, &MainWindow::UndoGammaCommand},
-    {ids::kApplySavedMode, &MainWindow::ApplySavedDisplayMode},
-    {ids::kUndoMode, &MainWindow::UndoDisplayModeCommand},
-    {ids::kRestoreDefaultMode, &MainWindow::RestoreDefaultDisplayModeCommand},
-    {ids::kViewCurrent, &MainWindow::ViewCurrent},
-    {ids::kViewSaved, &MainWindow::ViewSaved},
+    {IDC_SAVE_CURRENT, &MainWindow::SaveCurrent},
+    {IDC_RESTORE_SAVED, &MainWindow::RestoreSaved},
+    {IDC_UNDO_ALL, &MainWindow::UndoAll},
+    {IDC_FOLD, &MainWindow::ToggleFold},
+    {IDCANCEL, &MainWindow::ExitProgram},
+    {IDC_APP_ICON, &MainWindow::OpenAbout},
+    {IDC_APPLY_SAVED_ICONS, &MainWindow::ApplySavedIconLayout},
+    {IDC_UNDO_ICONS, &MainWindow::UndoIcons},
+    {IDC_APPLY_SAVED_GAMMA, &MainWindow::ApplySavedGamma},
+    {IDC_UNDO_GAMMA, &MainWindow::UndoGammaCommand},
+    {IDC_APPLY_SAVED_MODE, &MainWindow::ApplySavedDisplayMode},
+    {IDC_UNDO_MODE, &MainWindow::UndoDisplayModeCommand},
+    {IDC_RESTORE_DEFAULT_MODE, &MainWindow::RestoreDefaultDisplayModeCommand},
+    {IDC_VIEW_CURRENT, &MainWindow::ViewCurrent},
+    {IDC_VIEW_SAVED, &MainWindow::ViewSaved},
 };
 
 struct ToolTip {
@@ -149,12 +148,12 @@ BOOL MainWindow::OnInitDialog() {
   CaptureStartupDisplayMode(&startup);
   ShowCurrentDisplayMode(window);
   ShowSavedSettings(window);
-  CheckDlgButton(window, ids::kApplyAndSave, BST_CHECKED);
+  CheckDlgButton(window, IDC_APPLY_AND_SAVE, BST_CHECKED);
 
   GetWindowRect(window, &fullRect);
   foldedRect = fullRect;
   RECT exitRect;
-  GetWindowRect(GetDlgItem(window, ids::kExit), &exitRect);
+  GetWindowRect(GetDlgItem(window, IDCANCEL), &exitRect);
   // Dialog units scale with the DPI; this pixel margin must too (identical at 96 DPI).
   int dpi = 96;
   if (HDC screen = GetDC(window)) {
@@ -180,7 +179,7 @@ BOOL MainWindow::OnInitDialog() {
 
   LOGFONTA font = {};
   const auto dialogFont = reinterpret_cast<HFONT>(
-      SendDlgItemMessageA(window, ids::kSaveCurrent, WM_GETFONT, 0, 0));
+      SendDlgItemMessageA(window, IDC_SAVE_CURRENT, WM_GETFONT, 0, 0));
   if (dialogFont && GetObjectA(dialogFont, sizeof font, &font) == sizeof font) {
     font.lfWeight = FW_BOLD;
     headingFont = CreateFontIndirectA(&font);
@@ -251,8 +250,8 @@ bool MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* 
       // The value and save-time fields get their text colour on top of the framework's
       // colours and brush; every other control keeps the framework's answer.
       const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
-      const bool value = id >= ids::kCurrentSize && id <= ids::kSavedSize;
-      const bool time = id == ids::kSaveTimeLabel || id == ids::kSaveTime;
+      const bool value = id >= IDC_CURRENT_SIZE && id <= IDC_SAVED_SIZE;
+      const bool time = id == IDC_SAVE_TIME_LABEL || id == IDC_SAVE_TIME;
       if (!value && !time) return false;
       const LRESULT brush = DefWindowProcA(window, message, wParam, lParam);
       SetTextColor(reinterpret_cast<HDC>(wParam), value ? kValueColour : kTimeColour);
@@ -292,7 +291,7 @@ void MainWindow::OnDestroy() {
 void MainWindow::ToggleFold() {
   HWND window = hwnd();
   const RECT& target = isUnfolded ? foldedRect : fullRect;
-  SetDlgItemTextA(window, ids::kFold, isUnfolded ? "More >>" : "Less <<");
+  SetDlgItemTextA(window, IDC_FOLD, isUnfolded ? "More >>" : "Less <<");
   // Controls the fold cuts off are hidden, so that the keyboard cannot reach them; those
   // hidden by the fold, and only those, come back with the unfold.
   if (isUnfolded) {
@@ -305,7 +304,7 @@ void MainWindow::ToggleFold() {
       GetWindowRect(child, &rect);
       // Its own visibility: the dialog itself is still hidden while it initialises.
       if (rect.top < foldLine || !(GetWindowLongPtrA(child, GWL_STYLE) & WS_VISIBLE)) continue;
-      if (child == GetFocus()) SetFocus(GetDlgItem(window, ids::kFold));
+      if (child == GetFocus()) SetFocus(GetDlgItem(window, IDC_FOLD));
       ShowWindow(child, SW_HIDE);
       foldHidden.push_back(child);
     }

@@ -1,7 +1,7 @@
 #include "restore_win.h"
 
 #include "agent_client_win.h"
-#include "control_ids.h"
+#include "resource_ids.h"
 #include "display_mode_win.h"
 #include "gamma_win.h"
 #include "main_window_win.h"
@@ -26,8 +26,8 @@ void RestoreParts(HWND window, AgentClient* agent, bool gamma, bool mode, bool i
 
 void RestoreAsTicked(HWND window, AgentClient* agent) {
   auto ticked = [window](int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; };
-  RestoreParts(window, agent, ticked(ids::kRestoreGammaCheck), ticked(ids::kRestoreModeCheck),
-               ticked(ids::kRestoreIconsCheck));
+  RestoreParts(window, agent, ticked(IDC_RESTORE_GAMMA_CHECK), ticked(IDC_RESTORE_MODE_CHECK),
+               ticked(IDC_RESTORE_ICONS_CHECK));
 }
 
 }  // namespace kestrin

@@ -14,13 +14,12 @@
 #include <thread>
 #include <vector>
 
-#include "control_ids.h"
+#include "resource_ids.h"
 #include "kestrin_driver_win.h"
 #include "screen_capture_win.h"
 #include "standin_client_win.h"
 
 using namespace kestrin::e2e;
-namespace ids = kestrin::ids;
 
 namespace {
 
@@ -378,9 +377,9 @@ class KestrinE2E : public testing::Test {
   }
 
   void ExpectChecks(int icons, int resolution, int gamma) {
-    EXPECT_EQ(icons, kestrin_->CheckState(ids::kRestoreIconsCheck));
-    EXPECT_EQ(resolution, kestrin_->CheckState(ids::kRestoreModeCheck));
-    EXPECT_EQ(gamma, kestrin_->CheckState(ids::kRestoreGammaCheck));
+    EXPECT_EQ(icons, kestrin_->CheckState(IDC_RESTORE_ICONS_CHECK));
+    EXPECT_EQ(resolution, kestrin_->CheckState(IDC_RESTORE_MODE_CHECK));
+    EXPECT_EQ(gamma, kestrin_->CheckState(IDC_RESTORE_GAMMA_CHECK));
   }
 
   // Saves what the screen shows of `window` under the screenshot directory.
@@ -444,17 +443,17 @@ TEST_F(KestrinE2E, FirstStartFoldsUnfoldsAndEnterExits) {
   EXPECT_STREQ("Kestrin", title);
 
   // Nothing saved yet.
-  EXPECT_EQ("More >>", k.Text(ids::kFold));
-  for (int id : {ids::kSavedSize, ids::kSavedBits, ids::kSavedFrequency, ids::kSaveTime}) EXPECT_EQ("?", k.Text(id)) << id;
-  for (int id : {ids::kRestoreSaved, ids::kApplySavedMode, ids::kApplySavedIcons, ids::kApplySavedGamma})
+  EXPECT_EQ("More >>", k.Text(IDC_FOLD));
+  for (int id : {IDC_SAVED_SIZE, IDC_SAVED_BITS, IDC_SAVED_FREQUENCY, IDC_SAVE_TIME}) EXPECT_EQ("?", k.Text(id)) << id;
+  for (int id : {IDC_RESTORE_SAVED, IDC_APPLY_SAVED_MODE, IDC_APPLY_SAVED_ICONS, IDC_APPLY_SAVED_GAMMA})
     EXPECT_FALSE(k.IsEnabled(id)) << id;
-  EXPECT_EQ(k.Control(ids::kExit), k.Focus()) << "the focus starts on Exit";
+  EXPECT_EQ(k.Control(IDCANCEL), k.Focus()) << "the focus starts on Exit";
 
   ModeInfo now, registry;
   ASSERT_TRUE(ReadDisplayModes(&now, &registry));
-  EXPECT_EQ(now.Size(), k.Text(ids::kCurrentSize));
-  EXPECT_EQ(std::to_string(now.bits), k.Text(ids::kCurrentBits));
-  EXPECT_EQ(std::to_string(now.frequency), k.Text(ids::kCurrentFrequency));
+  EXPECT_EQ(now.Size(), k.Text(IDC_CURRENT_SIZE));
+  EXPECT_EQ(std::to_string(now.bits), k.Text(IDC_CURRENT_BITS));
+  EXPECT_EQ(std::to_string(now.frequency), k.Text(IDC_CURRENT_FREQUENCY));
   EXPECT_EQ("Hz.", k.Text(kCurrentHzLabel));
   EXPECT_EQ("Hz", k.Text(kSavedHzLabel));
 
@@ -472,16 +471,16 @@ TEST_F(KestrinE2E, FirstStartFoldsUnfoldsAndEnterExits) {
       {1046, "Restore gamma when \"Restore Saved\" button pressed"}, {1033, "Apply Saved"}, {1034, "Undo"}};
   for (const auto& [id, text] : texts) EXPECT_EQ(text, k.Text(id)) << id;
   ExpectChecks(BST_CHECKED, BST_CHECKED, BST_CHECKED);
-  EXPECT_EQ(BST_CHECKED, k.CheckState(ids::kApplyAndSave));
-  EXPECT_EQ(BST_UNCHECKED, k.CheckState(ids::kApplyTemporarily));
-  EXPECT_EQ(BST_UNCHECKED, k.CheckState(ids::kAllUsers));
-  for (int id : {kHiddenOk, ids::kViewCurrent, ids::kViewSaved}) EXPECT_FALSE(k.IsVisible(id)) << id;
+  EXPECT_EQ(BST_CHECKED, k.CheckState(IDC_APPLY_AND_SAVE));
+  EXPECT_EQ(BST_UNCHECKED, k.CheckState(IDC_APPLY_TEMPORARILY));
+  EXPECT_EQ(BST_UNCHECKED, k.CheckState(IDC_ALL_USERS));
+  for (int id : {kHiddenOk, IDC_VIEW_CURRENT, IDC_VIEW_SAVED}) EXPECT_FALSE(k.IsVisible(id)) << id;
   EXPECT_FALSE(k.IsEnabled(kHiddenOk));
 
   // Folded 13 pixels below Exit, above the sections.
   const RECT folded = k.WindowRect();
-  EXPECT_EQ(k.ControlRect(ids::kExit).bottom + kFoldMargin, folded.bottom);
-  EXPECT_LE(folded.bottom, k.ControlRect(ids::kRestoreIconsCheck).top) << "the sections lie below the fold";
+  EXPECT_EQ(k.ControlRect(IDCANCEL).bottom + kFoldMargin, folded.bottom);
+  EXPECT_LE(folded.bottom, k.ControlRect(IDC_RESTORE_ICONS_CHECK).top) << "the sections lie below the fold";
   ASSERT_NO_FATAL_FAILURE(Screenshot(k.main(), "folded"));
   // Folded, the keyboard reaches only what shows: every tab stop is visible and above the fold.
   std::vector<HWND> stops;
@@ -495,9 +494,9 @@ TEST_F(KestrinE2E, FirstStartFoldsUnfoldsAndEnterExits) {
   }
   EXPECT_GE(stops.size(), 4u) << "Save Current, Undo, More and Exit at least";
 
-  ASSERT_TRUE(k.Command(ids::kFold));
+  ASSERT_TRUE(k.Command(IDC_FOLD));
   const RECT full = k.WindowRect();
-  EXPECT_EQ("Less <<", k.Text(ids::kFold));
+  EXPECT_EQ("Less <<", k.Text(IDC_FOLD));
   EXPECT_EQ(folded.left, full.left);
   EXPECT_EQ(folded.top, full.top);
   EXPECT_EQ(folded.right, full.right);
@@ -509,7 +508,7 @@ TEST_F(KestrinE2E, FirstStartFoldsUnfoldsAndEnterExits) {
   RECT client;
   ASSERT_TRUE(GetClientRect(k.main(), &client));
   EXPECT_EQ(MulDiv(kTemplateHeight, unitY, 8), client.bottom);
-  EXPECT_GT(full.bottom, k.ControlRect(ids::kSaveTime).bottom);
+  EXPECT_GT(full.bottom, k.ControlRect(IDC_SAVE_TIME).bottom);
   // Centred at full size in the work area.
   RECT work;
   ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
@@ -517,23 +516,23 @@ TEST_F(KestrinE2E, FirstStartFoldsUnfoldsAndEnterExits) {
   EXPECT_NEAR(work.top + (work.bottom - work.top - (full.bottom - full.top)) / 2, full.top, 1);
   ASSERT_NO_FATAL_FAILURE(Screenshot(k.main(), "unfolded"));
   ASSERT_NO_FATAL_FAILURE(ExpectTextsFit(k.main()));
-  for (int id : {ids::kRestoreIconsCheck, ids::kRestoreDefaultMode, ids::kAllUsers})
+  for (int id : {IDC_RESTORE_ICONS_CHECK, IDC_RESTORE_DEFAULT_MODE, IDC_ALL_USERS})
     EXPECT_TRUE(k.IsVisible(id)) << id << " shows again when unfolded";
 
-  ASSERT_TRUE(k.Command(ids::kFold));
+  ASSERT_TRUE(k.Command(IDC_FOLD));
   const RECT again = k.WindowRect();
-  EXPECT_EQ("More >>", k.Text(ids::kFold));
+  EXPECT_EQ("More >>", k.Text(IDC_FOLD));
   EXPECT_TRUE(EqualRect(&folded, &again)) << again.left << "," << again.top << "," << again.right << "," << again.bottom;
 
   // Enter with the focus still on Exit presses it: the options are written, the program ends.
   EXPECT_FALSE(FileExists(dir_->OptionsPath()));
-  ASSERT_EQ(k.Control(ids::kExit), k.Focus());
-  const bool exitIsDefault = (GetWindowLongPtrA(k.Control(ids::kExit), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+  ASSERT_EQ(k.Control(IDCANCEL), k.Focus());
+  const bool exitIsDefault = (GetWindowLongPtrA(k.Control(IDCANCEL), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
   if (UnderWine() && !exitIsDefault) {
     // Wine gap: Wine's dialog manager gives the first focus with a plain SetFocus, which
     // leaves the hidden, disabled OK the default button, so Enter does nothing there.
     std::printf("[ WINE GAP ] Enter at once does not press Exit: Wine does not make the focused button the default\n");
-    k.Press(ids::kExit);
+    k.Press(IDCANCEL);
   } else {
     k.PostKey(VK_RETURN);
   }
@@ -554,7 +553,7 @@ TEST_F(KestrinE2E, SaveCurrentWritesTheSnapshotAndFillsTheSavedPanel) {
   ASSERT_FALSE(FileExists(snapshot));
 
   const std::string record = ExpectedDisplayRecord();
-  ASSERT_TRUE(k.Command(ids::kSaveCurrent));
+  ASSERT_TRUE(k.Command(IDC_SAVE_CURRENT));
   ExpectNoBoxes();
 
   std::string file;
@@ -569,11 +568,11 @@ TEST_F(KestrinE2E, SaveCurrentWritesTheSnapshotAndFillsTheSavedPanel) {
   // The panel shows the file, and everything that needs a snapshot is enabled.
   DEVMODEA mode;
   std::memcpy(&mode, record.data(), sizeof mode);
-  EXPECT_EQ(ModeSize(record), k.Text(ids::kSavedSize));
-  EXPECT_EQ(std::to_string(mode.dmBitsPerPel), k.Text(ids::kSavedBits));
-  EXPECT_EQ(std::to_string(mode.dmDisplayFrequency), k.Text(ids::kSavedFrequency));
-  EXPECT_EQ(SaveTimeText(snapshot), k.Text(ids::kSaveTime));
-  for (int id : {ids::kRestoreSaved, ids::kApplySavedMode, ids::kApplySavedIcons, ids::kApplySavedGamma})
+  EXPECT_EQ(ModeSize(record), k.Text(IDC_SAVED_SIZE));
+  EXPECT_EQ(std::to_string(mode.dmBitsPerPel), k.Text(IDC_SAVED_BITS));
+  EXPECT_EQ(std::to_string(mode.dmDisplayFrequency), k.Text(IDC_SAVED_FREQUENCY));
+  EXPECT_EQ(SaveTimeText(snapshot), k.Text(IDC_SAVE_TIME));
+  for (int id : {IDC_RESTORE_SAVED, IDC_APPLY_SAVED_MODE, IDC_APPLY_SAVED_ICONS, IDC_APPLY_SAVED_GAMMA})
     EXPECT_TRUE(k.IsEnabled(id)) << id;
   // Nothing else is left beside the program.
   const std::string name = snapshot.substr(snapshot.find_last_of('\\') + 1);
@@ -601,7 +600,7 @@ TEST_F(KestrinE2E, RunsAgainOnTheSameDesktopAfterASecondStartAndAKilledRun) {
   EXPECT_TRUE(second->TakeBoxes().empty());
   EXPECT_EQ(kestrin_->main(), GetForegroundWindow()) << "the running window is brought forward";
 
-  ASSERT_TRUE(kestrin_->Command(ids::kSaveCurrent));
+  ASSERT_TRUE(kestrin_->Command(IDC_SAVE_CURRENT));
   ExpectNoBoxes();
   ASSERT_TRUE(FileExists(dir_->SnapshotPath()));
   kestrin_.reset();  // killed: no WM_CLOSE for its agent, its hook gone with it
@@ -610,7 +609,7 @@ TEST_F(KestrinE2E, RunsAgainOnTheSameDesktopAfterASecondStartAndAKilledRun) {
 
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   ExpectNoBoxes();
-  ASSERT_TRUE(kestrin_->Command(ids::kApplySavedIcons));
+  ASSERT_TRUE(kestrin_->Command(IDC_APPLY_SAVED_ICONS));
   ExpectNoBoxes();
   ExpectIconsAt(kDesktopIcons);
   EXPECT_EQ(0, desktop_->Faults()) << "memory faults inside the stand-in (the shell)";
@@ -629,7 +628,7 @@ TEST_F(KestrinE2E, IconsNamedOutsideTheCodePageComeBack) {
   std::vector<StandinIcon> home;
   ASSERT_TRUE(desktop_->Icons(&home));
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
-  ASSERT_TRUE(kestrin_->Command(ids::kSaveCurrent));
+  ASSERT_TRUE(kestrin_->Command(IDC_SAVE_CURRENT));
   ExpectNoBoxes();
   std::string file;
   ASSERT_TRUE(ReadFileBytes(dir_->SnapshotPath(), &file));
@@ -639,7 +638,7 @@ TEST_F(KestrinE2E, IconsNamedOutsideTheCodePageComeBack) {
 
   std::vector<StandinIcon> away = home;
   for (size_t i = 0; i < away.size(); ++i) away[i].x = 700 - 90 * static_cast<int>(i), away[i].y = 400;
-  for (int command : {ids::kApplySavedIcons, ids::kRestoreSaved}) {
+  for (int command : {IDC_APPLY_SAVED_ICONS, IDC_RESTORE_SAVED}) {
     ASSERT_NO_FATAL_FAILURE(MoveIcons(away));
     ASSERT_TRUE(kestrin_->Command(command)) << command;
     ExpectNoBoxes();
@@ -653,7 +652,7 @@ TEST_F(KestrinE2E, IconsNamedOutsideTheCodePageComeBack) {
   for (const std::string& older : {file.substr(0, plainSize), damaged}) {
     ASSERT_TRUE(WriteFileBytes(dir_->SnapshotPath(), older));
     ASSERT_NO_FATAL_FAILURE(MoveIcons(away));
-    ASSERT_TRUE(kestrin_->Command(ids::kApplySavedIcons));
+    ASSERT_TRUE(kestrin_->Command(IDC_APPLY_SAVED_ICONS));
     ExpectNoBoxes();
     std::vector<StandinIcon> now;
     ASSERT_TRUE(desktop_->Icons(&now));
@@ -673,7 +672,7 @@ TEST_F(KestrinE2E, SmallWorkAreaKeepsTheTitleBarOnScreen) {
   ASSERT_NO_FATAL_FAILURE(StartDesktop(kDesktopIcons));
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   const RECT folded = kestrin_->WindowRect();
-  ASSERT_TRUE(kestrin_->Command(ids::kFold));
+  ASSERT_TRUE(kestrin_->Command(IDC_FOLD));
   const RECT full = kestrin_->WindowRect();
   ASSERT_GT(full.bottom - full.top, 600) << "the unfolded window is taller than the screen";
   EXPECT_EQ(0, full.top) << "title bar at the top of the work area";
@@ -698,7 +697,7 @@ TEST_F(KestrinE2E, CommandLineSavesRestoresAndRunsWithoutAWindow) {
   ASSERT_TRUE(ReadFileBytes(dir_->SnapshotPath(), &saved));
   ASSERT_TRUE(DeleteFileA(dir_->SnapshotPath().c_str()));
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
-  ASSERT_TRUE(kestrin_->Command(ids::kSaveCurrent));
+  ASSERT_TRUE(kestrin_->Command(IDC_SAVE_CURRENT));
   ASSERT_TRUE(ReadFileBytes(dir_->SnapshotPath(), &byWindow));
   ASSERT_EQ(byWindow.size(), saved.size());
   EXPECT_EQ(Hex(WithoutFixedOutput(byWindow.substr(0, 156))), Hex(WithoutFixedOutput(saved.substr(0, 156))));
@@ -728,7 +727,7 @@ TEST_F(KestrinE2E, CommandLineSavesRestoresAndRunsWithoutAWindow) {
   EXPECT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
   ExpectRamp(identity, "/Restore");
   ExpectIconsAt(kDesktopIcons);
-  ASSERT_TRUE(kestrin_->Command(ids::kApplySavedIcons)) << "the window's agent link still works";
+  ASSERT_TRUE(kestrin_->Command(IDC_APPLY_SAVED_ICONS)) << "the window's agent link still works";
   ExpectNoBoxes();
 
   // A program that changes the mode, the gamma and the icons, and ends with 42.
@@ -761,23 +760,23 @@ TEST_F(KestrinE2E, RestoreSavedBringsBackGammaThenModeThenIconsAsTicked) {
   ASSERT_NO_FATAL_FAILURE(StartDesktop(kDesktopIcons));
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   Kestrin& k = *kestrin_;
-  EXPECT_EQ("1024 x 768", k.Text(ids::kCurrentSize));
-  ASSERT_TRUE(k.Command(ids::kSaveCurrent));
+  EXPECT_EQ("1024 x 768", k.Text(IDC_CURRENT_SIZE));
+  ASSERT_TRUE(k.Command(IDC_SAVE_CURRENT));
   std::string file;
   ASSERT_TRUE(ReadFileBytes(dir_->SnapshotPath(), &file));
   const size_t gammaAt = 156 + 8 + 268 * kDesktopIcons.size();
   EXPECT_EQ(std::vector<double>({1.3, 1.6, 2.2}), GammaIn(file, gammaAt));
-  EXPECT_EQ("1024 x 768", k.Text(ids::kSavedSize));
+  EXPECT_EQ("1024 x 768", k.Text(IDC_SAVED_SIZE));
 
   // The screen moves on; everything comes back, in order, with the pause before the icons.
-  ASSERT_TRUE(k.Command(ids::kRestoreDefaultMode));
+  ASSERT_TRUE(k.Command(IDC_RESTORE_DEFAULT_MODE));
   ASSERT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
   ASSERT_TRUE(SetScreenRamp(IdentityRamp()));
   ASSERT_NO_FATAL_FAILURE(MoveIcons(Offset(kDesktopIcons, 300, 40)));
   {
-    ChangeRecorder recorder(desktop_.get(), k.Control(ids::kCurrentSize));
+    ChangeRecorder recorder(desktop_.get(), k.Control(IDC_CURRENT_SIZE));
     const ULONGLONG pressed = GetTickCount64();
-    k.Press(ids::kRestoreSaved);
+    k.Press(IDC_RESTORE_SAVED);
     ASSERT_TRUE(k.WaitIdle());
     const ULONGLONG took = GetTickCount64() - pressed;
     const Timeline t = recorder.Stop();
@@ -785,7 +784,7 @@ TEST_F(KestrinE2E, RestoreSavedBringsBackGammaThenModeThenIconsAsTicked) {
     ExpectRamp(savedRamp, "saved gamma");
     EXPECT_EQ("1024 x 768", CurrentSizeSettlingAt("1024 x 768"));
     EXPECT_EQ("1024 x 768", RegistrySize()) << "\"Apply and save as default\" is checked";
-    EXPECT_EQ("1024 x 768", k.Text(ids::kCurrentSize));
+    EXPECT_EQ("1024 x 768", k.Text(IDC_CURRENT_SIZE));
     ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kDesktopIcons));
     ASSERT_GE(t.gammaRound, 0);
     ASSERT_GE(t.modeRound, 0);
@@ -800,13 +799,13 @@ TEST_F(KestrinE2E, RestoreSavedBringsBackGammaThenModeThenIconsAsTicked) {
 
   // Only the icons ticked: they alone come back, at once (the pause follows any attempt
   // at the display mode, so its absence shows that none was made).
-  ASSERT_TRUE(k.Click(ids::kRestoreModeCheck));
-  ASSERT_TRUE(k.Click(ids::kRestoreGammaCheck));
+  ASSERT_TRUE(k.Click(IDC_RESTORE_MODE_CHECK));
+  ASSERT_TRUE(k.Click(IDC_RESTORE_GAMMA_CHECK));
   ExpectChecks(BST_CHECKED, BST_UNCHECKED, BST_UNCHECKED);
   ASSERT_TRUE(SetScreenRamp(IdentityRamp()));
   ASSERT_NO_FATAL_FAILURE(MoveIcons(Offset(kDesktopIcons, 200, 200)));
   const ULONGLONG pressed = GetTickCount64();
-  ASSERT_TRUE(k.Command(ids::kRestoreSaved));
+  ASSERT_TRUE(k.Command(IDC_RESTORE_SAVED));
   EXPECT_LT(GetTickCount64() - pressed, kNoPauseBelowMs) << "no pause without a display mode";
   ExpectNoBoxes();
   ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kDesktopIcons));
@@ -825,22 +824,22 @@ TEST_F(KestrinE2E, UndoAndTheSectionCommandsActOnTheScreen) {
   // Saved: 1280 x 1024, another gamma, other icon positions.
   const Ramp savedRamp = ProgramRampOnDisplay(2.2, 1.6, 1.3);
   const std::vector<StandinIcon> savedIcons = Offset(kDesktopIcons, 250, 60);
-  ASSERT_TRUE(k.Command(ids::kRestoreDefaultMode));
+  ASSERT_TRUE(k.Command(IDC_RESTORE_DEFAULT_MODE));
   ASSERT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
   ASSERT_TRUE(SetScreenRamp(savedRamp));
   ASSERT_NO_FATAL_FAILURE(MoveIcons(savedIcons));
-  ASSERT_TRUE(k.Command(ids::kSaveCurrent));
-  EXPECT_EQ("1280 x 1024", k.Text(ids::kSavedSize));
+  ASSERT_TRUE(k.Command(IDC_SAVE_CURRENT));
+  EXPECT_EQ("1280 x 1024", k.Text(IDC_SAVED_SIZE));
 
   // "Undo": the start-up mode, then after the pause the start-up icons; the gamma stays.
   {
-    ChangeRecorder recorder(desktop_.get(), k.Control(ids::kCurrentSize));
-    k.Press(ids::kUndoAll);
+    ChangeRecorder recorder(desktop_.get(), k.Control(IDC_CURRENT_SIZE));
+    k.Press(IDC_UNDO_ALL);
     ASSERT_TRUE(k.WaitIdle());
     const Timeline t = recorder.Stop();
     EXPECT_EQ("1024 x 768", CurrentSizeSettlingAt("1024 x 768"));
     EXPECT_EQ("1024 x 768", RegistrySize()) << "\"Apply and save as default\" is checked";
-    EXPECT_EQ("1024 x 768", k.Text(ids::kCurrentSize));
+    EXPECT_EQ("1024 x 768", k.Text(IDC_CURRENT_SIZE));
     ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kDesktopIcons));
     ExpectRamp(savedRamp, "\"Undo\" leaves the gamma");
     EXPECT_EQ(-1, t.gammaRound);
@@ -852,35 +851,35 @@ TEST_F(KestrinE2E, UndoAndTheSectionCommandsActOnTheScreen) {
   }
 
   // Icons.
-  ASSERT_TRUE(k.Command(ids::kApplySavedIcons));
+  ASSERT_TRUE(k.Command(IDC_APPLY_SAVED_ICONS));
   ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(savedIcons));
-  ASSERT_TRUE(k.Command(ids::kUndoIcons));
+  ASSERT_TRUE(k.Command(IDC_UNDO_ICONS));
   ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kDesktopIcons));
 
   // Gamma: the start-up ramp read as 1.0, 1.0, 1.0 comes back as the program builds it.
-  ASSERT_TRUE(k.Command(ids::kUndoGamma));
+  ASSERT_TRUE(k.Command(IDC_UNDO_GAMMA));
   ExpectRamp(ProgramRampOnDisplay(1.0, 1.0, 1.0), "start-up gamma");
-  ASSERT_TRUE(k.Command(ids::kApplySavedGamma));
+  ASSERT_TRUE(k.Command(IDC_APPLY_SAVED_GAMMA));
   ExpectRamp(savedRamp, "saved gamma");
 
   // Resolution: saved as default, back, then a temporary change and the registry's mode.
-  ASSERT_TRUE(k.Command(ids::kApplySavedMode));
+  ASSERT_TRUE(k.Command(IDC_APPLY_SAVED_MODE));
   EXPECT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
   EXPECT_EQ("1280 x 1024", RegistrySize());
-  EXPECT_EQ("1280 x 1024", k.Text(ids::kCurrentSize));
-  ASSERT_TRUE(k.Command(ids::kUndoMode));
+  EXPECT_EQ("1280 x 1024", k.Text(IDC_CURRENT_SIZE));
+  ASSERT_TRUE(k.Command(IDC_UNDO_MODE));
   EXPECT_EQ("1024 x 768", CurrentSizeSettlingAt("1024 x 768"));
   EXPECT_EQ("1024 x 768", RegistrySize());
-  EXPECT_EQ("1024 x 768", k.Text(ids::kCurrentSize));
-  ASSERT_TRUE(k.Command(ids::kFold));  // a user unfolds to reach the radio buttons
-  ASSERT_TRUE(k.Click(ids::kApplyTemporarily));
-  EXPECT_EQ(BST_UNCHECKED, k.CheckState(ids::kApplyAndSave));
-  ASSERT_TRUE(k.Command(ids::kApplySavedMode));
+  EXPECT_EQ("1024 x 768", k.Text(IDC_CURRENT_SIZE));
+  ASSERT_TRUE(k.Command(IDC_FOLD));  // a user unfolds to reach the radio buttons
+  ASSERT_TRUE(k.Click(IDC_APPLY_TEMPORARILY));
+  EXPECT_EQ(BST_UNCHECKED, k.CheckState(IDC_APPLY_AND_SAVE));
+  ASSERT_TRUE(k.Command(IDC_APPLY_SAVED_MODE));
   EXPECT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
   EXPECT_EQ("1024 x 768", RegistrySize()) << "a temporary change leaves the registry";
-  ASSERT_TRUE(k.Command(ids::kRestoreDefaultMode));
+  ASSERT_TRUE(k.Command(IDC_RESTORE_DEFAULT_MODE));
   EXPECT_EQ("1024 x 768", CurrentSizeSettlingAt("1024 x 768"));
-  EXPECT_EQ("1024 x 768", k.Text(ids::kCurrentSize));
+  EXPECT_EQ("1024 x 768", k.Text(IDC_CURRENT_SIZE));
   ExpectNoBoxes();
 }
 
@@ -889,8 +888,8 @@ TEST_F(KestrinE2E, ExitEscapeAndCloseBoxWriteTheOptionsASessionEndDoesNot) {
 
   // "Exit", with one box cleared: the missing file is created.
   ASSERT_NO_FATAL_FAILURE(Restart());
-  ASSERT_TRUE(kestrin_->Click(ids::kRestoreModeCheck));
-  kestrin_->Press(ids::kExit);
+  ASSERT_TRUE(kestrin_->Click(IDC_RESTORE_MODE_CHECK));
+  kestrin_->Press(IDCANCEL);
   ASSERT_NO_FATAL_FAILURE(ExpectEnded());
   EXPECT_EQ(Options(1, 0, 1), OptionsLines(options));
 
@@ -898,15 +897,15 @@ TEST_F(KestrinE2E, ExitEscapeAndCloseBoxWriteTheOptionsASessionEndDoesNot) {
   // the Space after it shows when both keys have been handled.
   ASSERT_NO_FATAL_FAILURE(Restart());
   ExpectChecks(BST_CHECKED, BST_UNCHECKED, BST_CHECKED);
-  ASSERT_TRUE(kestrin_->Click(ids::kRestoreModeCheck));
-  ASSERT_TRUE(kestrin_->Click(ids::kRestoreIconsCheck));
-  ASSERT_EQ(kestrin_->Control(ids::kRestoreIconsCheck), kestrin_->Focus());
+  ASSERT_TRUE(kestrin_->Click(IDC_RESTORE_MODE_CHECK));
+  ASSERT_TRUE(kestrin_->Click(IDC_RESTORE_ICONS_CHECK));
+  ASSERT_EQ(kestrin_->Control(IDC_RESTORE_ICONS_CHECK), kestrin_->Focus());
   kestrin_->PostKey(VK_RETURN);
   kestrin_->PostKey(VK_SPACE);
-  for (int i = 0; i < 500 && kestrin_->CheckState(ids::kRestoreIconsCheck) != BST_CHECKED; ++i) Sleep(10);
+  for (int i = 0; i < 500 && kestrin_->CheckState(IDC_RESTORE_ICONS_CHECK) != BST_CHECKED; ++i) Sleep(10);
   EXPECT_TRUE(kestrin_->IsRunning()) << "Enter on a check box ended the program";
   ExpectChecks(BST_CHECKED, BST_CHECKED, BST_CHECKED);
-  ASSERT_TRUE(kestrin_->Click(ids::kRestoreIconsCheck));
+  ASSERT_TRUE(kestrin_->Click(IDC_RESTORE_ICONS_CHECK));
   kestrin_->PostKey(VK_ESCAPE);
   ASSERT_NO_FATAL_FAILURE(ExpectEnded());
   EXPECT_EQ(Options(0, 1, 1), OptionsLines(options));
@@ -914,7 +913,7 @@ TEST_F(KestrinE2E, ExitEscapeAndCloseBoxWriteTheOptionsASessionEndDoesNot) {
   // The close box.
   ASSERT_NO_FATAL_FAILURE(Restart());
   ExpectChecks(BST_UNCHECKED, BST_CHECKED, BST_CHECKED);
-  ASSERT_TRUE(kestrin_->Click(ids::kRestoreGammaCheck));
+  ASSERT_TRUE(kestrin_->Click(IDC_RESTORE_GAMMA_CHECK));
   kestrin_->SysCommand(SC_CLOSE);
   ASSERT_NO_FATAL_FAILURE(ExpectEnded());
   EXPECT_EQ(Options(0, 1, 0), OptionsLines(options));
@@ -922,7 +921,7 @@ TEST_F(KestrinE2E, ExitEscapeAndCloseBoxWriteTheOptionsASessionEndDoesNot) {
   // The session ends: the agent goes at the query, and nothing is written.
   ASSERT_TRUE(DeleteFileA(options.c_str()));
   ASSERT_NO_FATAL_FAILURE(Restart());
-  ASSERT_TRUE(kestrin_->Click(ids::kRestoreIconsCheck));
+  ASSERT_TRUE(kestrin_->Click(IDC_RESTORE_ICONS_CHECK));
   ASSERT_TRUE(FindWindowA(nullptr, kAgentTitle)) << "connected to the stand-in's agent";
   DWORD_PTR answer = 0;
   ASSERT_TRUE(SendMessageTimeoutA(kestrin_->main(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer));
@@ -968,7 +967,7 @@ TEST_F(KestrinE2E, UninstallDeletesEverySnapshotBesideTheProgramOnly) {
   ASSERT_NO_FATAL_FAILURE(StartDesktop({}));
   ASSERT_NO_FATAL_FAILURE(StartKestrin("start /Uninstall"));
   ExpectNoBoxes();
-  kestrin_->Press(ids::kExit);
+  kestrin_->Press(IDCANCEL);
   ASSERT_NO_FATAL_FAILURE(ExpectEnded());
   for (const std::string& path : others) EXPECT_TRUE(FileExists(path)) << path;
 }
@@ -1058,10 +1057,10 @@ TEST_F(KestrinE2E, AboutBoxOpensFromTheWindowMenuAndTheIconWithItsLink) {
   }
 
   // The program icon: a click opens it, a double click's notification does not.
-  k.Press(ids::kAppIcon, STN_DBLCLK);
+  k.Press(IDC_APP_ICON, STN_DBLCLK);
   ASSERT_TRUE(k.WaitIdle());
   EXPECT_EQ(nullptr, k.FindWindowTitled(kAboutTitle));
-  k.Press(ids::kAppIcon, STN_CLICKED);
+  k.Press(IDC_APP_ICON, STN_CLICKED);
   about = WaitForAbout();
   ASSERT_TRUE(about) << "no About box from the icon";
   EXPECT_EQ(k.main(), GetWindow(about, GW_OWNER));
@@ -1084,7 +1083,7 @@ TEST_F(KestrinE2E, StartWithoutADesktopShowsItsTwoMessagesFirst) {
 
   // "Undo" has no start-up layout to apply: it says so after its pause.
   ULONGLONG pressed = GetTickCount64();
-  ASSERT_TRUE(k.Command(ids::kUndoAll));
+  ASSERT_TRUE(k.Command(IDC_UNDO_ALL));
   boxes = k.TakeBoxes();
   ASSERT_EQ(1u, boxes.size());
   ExpectBox(boxes[0], "Unable to set icons position", BoxIcon::kStop);
@@ -1094,17 +1093,17 @@ TEST_F(KestrinE2E, StartWithoutADesktopShowsItsTwoMessagesFirst) {
   // The Icons section's "Undo" says it at once; "Save Current" cannot get the icons and
   // writes nothing.
   pressed = GetTickCount64();
-  ASSERT_TRUE(k.Command(ids::kUndoIcons));
+  ASSERT_TRUE(k.Command(IDC_UNDO_ICONS));
   boxes = k.TakeBoxes();
   ASSERT_EQ(1u, boxes.size());
   ExpectBox(boxes[0], "Unable to set icons position", BoxIcon::kStop);
   EXPECT_LT(boxes[0].tick - pressed, kNoPauseBelowMs);
-  ASSERT_TRUE(k.Command(ids::kSaveCurrent));
+  ASSERT_TRUE(k.Command(IDC_SAVE_CURRENT));
   boxes = k.TakeBoxes();
   ASSERT_EQ(1u, boxes.size());
   ExpectBox(boxes[0], "Unable to retrieve icons position", BoxIcon::kStop);
   EXPECT_FALSE(FileExists(dir_->SnapshotPath()));
-  EXPECT_EQ("?", k.Text(ids::kSavedSize));
+  EXPECT_EQ("?", k.Text(IDC_SAVED_SIZE));
 }
 
 }  // namespace

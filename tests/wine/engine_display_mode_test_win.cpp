@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "control_ids.h"
+#include "resource_ids.h"
 #include "display_mode.h"
 #include "display_mode_win.h"
 #include "engine_test_support_win.h"
@@ -67,16 +67,16 @@ class DisplayModeGuard {
 
 // The dialog with the apply controls set: temporary, or saved for this user or for all.
 void SetApplyControls(EngineTestDialog& dialog, bool temporarily, bool allUsers) {
-  dialog.SetChecked(ids::kApplyTemporarily, temporarily);
-  dialog.SetChecked(ids::kApplyAndSave, !temporarily);
-  dialog.SetChecked(ids::kAllUsers, allUsers);
+  dialog.SetChecked(IDC_APPLY_TEMPORARILY, temporarily);
+  dialog.SetChecked(IDC_APPLY_AND_SAVE, !temporarily);
+  dialog.SetChecked(IDC_ALL_USERS, allUsers);
 }
 
 void ExpectPanel(const EngineTestDialog& dialog, const std::string& size) {
   const DEVMODEA now = ReadMode(ENUM_CURRENT_SETTINGS);
-  EXPECT_EQ(size, dialog.Text(ids::kCurrentSize));
-  EXPECT_EQ(std::to_string(now.dmBitsPerPel), dialog.Text(ids::kCurrentBits));
-  EXPECT_EQ(std::to_string(now.dmDisplayFrequency), dialog.Text(ids::kCurrentFrequency));
+  EXPECT_EQ(size, dialog.Text(IDC_CURRENT_SIZE));
+  EXPECT_EQ(std::to_string(now.dmBitsPerPel), dialog.Text(IDC_CURRENT_BITS));
+  EXPECT_EQ(std::to_string(now.dmDisplayFrequency), dialog.Text(IDC_CURRENT_FREQUENCY));
 }
 
 constexpr char kStart[] = "1280x1024";
@@ -101,7 +101,7 @@ TEST(DisplayMode, TemporaryApplyFollowsThePanelAndLeavesTheRegistry) {
   EXPECT_EQ(0, state.startupMode.dmDriverExtra);
   EXPECT_EQ(Current(), Describe(state.startupMode));
 
-  EXPECT_EQ("?", dialog.Text(ids::kCurrentSize));
+  EXPECT_EQ("?", dialog.Text(IDC_CURRENT_SIZE));
   ShowCurrentDisplayMode(dialog.hwnd());
   ExpectPanel(dialog, "1280 x 1024");
 
@@ -143,7 +143,7 @@ TEST(DisplayMode, SavedApplyWritesTheRegistryForThisUserOrForAll) {
   ExpectPanel(dialog, "800 x 600");
 
   // The system default is now the saved mode, not the one the test started with.
-  dialog.SetText(ids::kCurrentSize, "stale");
+  dialog.SetText(IDC_CURRENT_SIZE, "stale");
   RestoreDefaultDisplayMode(dialog.hwnd());
   EXPECT_TRUE(StartsAt(Current(), "800x600")) << Current();
   ExpectPanel(dialog, "800 x 600");
@@ -173,7 +173,7 @@ TEST(DisplayMode, UndoAppliesTheStartupModeWithTheControlsOfTheMoment) {
 
   // A second undo applies the same record again, now saved.
   SetApplyControls(dialog, false, false);
-  dialog.SetText(ids::kCurrentSize, "stale");
+  dialog.SetText(IDC_CURRENT_SIZE, "stale");
   UndoDisplayMode(dialog.hwnd(), &state);
   EXPECT_EQ(start, Current());
   EXPECT_EQ(start, Registry());
@@ -196,7 +196,7 @@ TEST(DisplayMode, UndoWithoutStartupRecordDoesNothing) {
   UndoDisplayMode(dialog.hwnd(), nullptr);
   EXPECT_EQ(before, Current());
   EXPECT_EQ(0u, state.startupMode.dmFields) << "the record was not applied";
-  EXPECT_EQ("?", dialog.Text(ids::kCurrentSize));
+  EXPECT_EQ("?", dialog.Text(IDC_CURRENT_SIZE));
   EXPECT_TRUE(watcher.Take().empty());
 }
 
@@ -204,7 +204,7 @@ TEST(DisplayMode, RefusedRecordShowsInvalidModeAndChangesNothing) {
   DisplayModeGuard guard;
   EngineTestDialog dialog;
   SetApplyControls(dialog, false, true);  // the most lasting choice: any write would show
-  for (int id : {ids::kCurrentSize, ids::kCurrentBits, ids::kCurrentFrequency})
+  for (int id : {IDC_CURRENT_SIZE, IDC_CURRENT_BITS, IDC_CURRENT_FREQUENCY})
     dialog.SetText(id, "stale");
   const std::string current = Current();
   const std::string registry = Registry();
@@ -228,7 +228,7 @@ TEST(DisplayMode, RefusedRecordShowsInvalidModeAndChangesNothing) {
     EXPECT_EQ(dialog.hwnd(), shown[0].owner);
     EXPECT_EQ(current, Current());
     EXPECT_EQ(registry, Registry());
-    for (int id : {ids::kCurrentSize, ids::kCurrentBits, ids::kCurrentFrequency})
+    for (int id : {IDC_CURRENT_SIZE, IDC_CURRENT_BITS, IDC_CURRENT_FREQUENCY})
       EXPECT_EQ("stale", dialog.Text(id)) << "panel refreshed after a refusal";
   }
 }
