@@ -18,11 +18,11 @@ bool ReadCurrentDisplayMode(DEVMODEA* record);
 // Reads the current mode into state->startupMode and sets startupModeValid; silent.
 void CaptureStartupDisplayMode(StartupState* state);
 
-// Writes the current mode into controls 1003, 1004 and 1005, or reports the failed read.
+// Writes the current mode into the Current panel (IDC_CURRENT_SIZE, _BITS, _FREQUENCY), or reports the failed read.
 void ShowCurrentDisplayMode(HWND window);
 
 // Tests and sets `record` (its dmFields becomes MODE_APPLY_FIELDS) with the flags that
-// controls 1010 and 1012 give now; refreshes the Current panel after a change.
+// "Apply temporarily" and "Affects all users" give now; refreshes the Current panel after a change.
 void ApplyDisplayMode(HWND window, DEVMODEA* record);
 
 // Returns to the mode kept in the registry.

@@ -22,7 +22,7 @@ bool SnapshotPath(std::string* path);
 bool OptionsPath(std::string* path);
 
 // Reads the whole snapshot. 1: the outputs are filled, *icons owns L + 2 bytes, and
-// controls 1015, 1009, 1016 and 1033 are enabled. 0: *icons is empty, the other outputs
+// "Restore Saved" and the three "Apply Saved" buttons are enabled. 0: *icons is empty, the other outputs
 // are untouched, and any failure other than a missing file has been shown.
 int LoadSnapshot(HWND window, DEVMODEA* mode, OwnedIconLayout* icons, SYSTEMTIME* saveTime,
                  GammaTriple* gamma);
@@ -46,10 +46,10 @@ extern SnapshotPlacementCalls snapshotPlacementCalls;
 // "Saved" panel refreshed from the new file.
 void SaveSnapshot(HWND window, AgentClient* client);
 
-// Fills the "Saved" panel (1008, 1006, 1007, 1041) from the snapshot; keeps it on failure.
+// Fills the "Saved" panel (IDC_SAVED_SIZE, _BITS, _FREQUENCY, IDC_SAVE_TIME) from the snapshot; keeps it on failure.
 void ShowSavedSettings(HWND window);
 
-// Check boxes 1044, 1045 and 1046 from section "OPTIONS" of the options file (checked when
+// The three "Restore ... when" check boxes from section "OPTIONS" of the options file (checked when
 // missing), and back.
 void ReadOptions(HWND window);
 void WriteOptions(HWND window);

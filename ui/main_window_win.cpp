@@ -42,32 +42,32 @@ struct ToolTip {
   const char* text;
 };
 const ToolTip kToolTips[] = {
-    {1002, "Save current screen resolution, desktop icons position and gamma adjustment."},
-    {1015, "Restore saved screen resolution, desktop icons position and gamma adjustment."},
-    {1019, "Back to screen resolution, desktop icons position and gamma adjustment as it was "
+    {IDC_SAVE_CURRENT, "Save current screen resolution, desktop icons position and gamma adjustment."},
+    {IDC_RESTORE_SAVED, "Restore saved screen resolution, desktop icons position and gamma adjustment."},
+    {IDC_UNDO_ALL, "Back to screen resolution, desktop icons position and gamma adjustment as it was "
            "when this program started."},
-    {1018, "Hide or show advanced program options."},
-    {2, "Exit this program."},
-    {1009, "Return to saved screen resolution."},
-    {1020, "Back to screen resolution as it was when the program started."},
-    {1013, "Return to the default mode after a dynamic mode change."},
-    {1016, "Return to saved desktop icons position."},
-    {1017, "Restore desktop icons to the positions as they were when the program started."},
-    {1036, "Show About box for this program."},
-    {1010, "The graphics mode for the current screen will not be saved. After restart the "
+    {IDC_FOLD, "Hide or show advanced program options."},
+    {IDCANCEL, "Exit this program."},
+    {IDC_APPLY_SAVED_MODE, "Return to saved screen resolution."},
+    {IDC_UNDO_MODE, "Back to screen resolution as it was when the program started."},
+    {IDC_RESTORE_DEFAULT_MODE, "Return to the default mode after a dynamic mode change."},
+    {IDC_APPLY_SAVED_ICONS, "Return to saved desktop icons position."},
+    {IDC_UNDO_ICONS, "Restore desktop icons to the positions as they were when the program started."},
+    {IDC_APP_ICON, "Show About box for this program."},
+    {IDC_APPLY_TEMPORARILY, "The graphics mode for the current screen will not be saved. After restart the "
            "computer will return to the old mode."},
-    {1011, "The graphics mode for the current screen will be changed and saved (updated in the "
+    {IDC_APPLY_AND_SAVE, "The graphics mode for the current screen will be changed and saved (updated in the "
            "system registry). The mode information is stored in the USER profile."},
-    {1012, "The settings will be saved in the global settings area so that they will affect "
+    {IDC_ALL_USERS, "The settings will be saved in the global settings area so that they will affect "
            "all users on the machine."},
-    {1044, "When \"Restore Saved\" button is pressed and this box is checked, icons position "
+    {IDC_RESTORE_ICONS_CHECK, "When \"Restore Saved\" button is pressed and this box is checked, icons position "
            "will be restored."},
-    {1045, "When \"Restore Saved\" button is pressed and this box is checked, screen resolution "
+    {IDC_RESTORE_MODE_CHECK, "When \"Restore Saved\" button is pressed and this box is checked, screen resolution "
            "will be restored."},
-    {1046, "When \"Restore Saved\" button is pressed and this box is checked, gamma adjustment "
+    {IDC_RESTORE_GAMMA_CHECK, "When \"Restore Saved\" button is pressed and this box is checked, gamma adjustment "
            "will be restored."},
-    {1033, "Return to saved gamma adjustment value."},
-    {1034, "Back to gamma adjustment value as it was when the program started."},
+    {IDC_APPLY_SAVED_GAMMA, "Return to saved gamma adjustment value."},
+    {IDC_UNDO_GAMMA, "Back to gamma adjustment value as it was when the program started."},
 };
 
 struct ControlText {
@@ -76,42 +76,42 @@ struct ControlText {
 };
 // Written over the template's texts, in this order.
 const ControlText kControlTexts[] = {
-    {1002, "Save Current"},
-    {1015, "Restore Saved"},
-    {1019, "Undo"},
-    {1018, "More >>"},
-    {2, "Exit"},
-    {1009, "Apply Saved"},
-    {1020, "Undo"},
-    {1013, "Try to restore system default"},
-    {1016, "Apply Saved"},
-    {1017, "Undo"},
-    {1010, "Apply temporarily"},
-    {1011, "Apply and save as default"},
-    {1012, "Affects all users on the machine"},
-    {1021, "Resolution"},
-    {1022, "Icons"},
-    {1023, "Screen resolution:"},
-    {1024, "Color resolution:"},
-    {1025, "bits"},
-    {1026, "Frequency:"},
-    {1028, "Screen resolution:"},
-    {1029, "Color resolution:"},
-    {1030, "bits"},
-    {1031, "Frequency:"},
-    {1032, "Hz"},
-    {1039, " Saved "},
-    {1038, " Current "},
-    {1040, "Save time:"},
-    {1043, "Gamma"},
-    {1044, "Restore icons when \"Restore Saved\" button pressed"},
-    {1045, "Restore resolution when \"Restore Saved\" button pressed"},
-    {1046, "Restore gamma when \"Restore Saved\" button pressed"},
-    {1033, "Apply Saved"},
-    {1034, "Undo"},
+    {IDC_SAVE_CURRENT, "Save Current"},
+    {IDC_RESTORE_SAVED, "Restore Saved"},
+    {IDC_UNDO_ALL, "Undo"},
+    {IDC_FOLD, "More >>"},
+    {IDCANCEL, "Exit"},
+    {IDC_APPLY_SAVED_MODE, "Apply Saved"},
+    {IDC_UNDO_MODE, "Undo"},
+    {IDC_RESTORE_DEFAULT_MODE, "Try to restore system default"},
+    {IDC_APPLY_SAVED_ICONS, "Apply Saved"},
+    {IDC_UNDO_ICONS, "Undo"},
+    {IDC_APPLY_TEMPORARILY, "Apply temporarily"},
+    {IDC_APPLY_AND_SAVE, "Apply and save as default"},
+    {IDC_ALL_USERS, "Affects all users on the machine"},
+    {IDC_RESOLUTION_GROUP, "Resolution"},
+    {IDC_ICONS_GROUP, "Icons"},
+    {IDC_CURRENT_SIZE_LABEL, "Screen resolution:"},
+    {IDC_CURRENT_BITS_LABEL, "Color resolution:"},
+    {IDC_CURRENT_BITS_UNIT, "bits"},
+    {IDC_CURRENT_FREQUENCY_LABEL, "Frequency:"},
+    {IDC_SAVED_SIZE_LABEL, "Screen resolution:"},
+    {IDC_SAVED_BITS_LABEL, "Color resolution:"},
+    {IDC_SAVED_BITS_UNIT, "bits"},
+    {IDC_SAVED_FREQUENCY_LABEL, "Frequency:"},
+    {IDC_SAVED_FREQUENCY_UNIT, "Hz"},
+    {IDC_SAVED_GROUP, " Saved "},
+    {IDC_CURRENT_GROUP, " Current "},
+    {IDC_SAVE_TIME_LABEL, "Save time:"},
+    {IDC_GAMMA_GROUP, "Gamma"},
+    {IDC_RESTORE_ICONS_CHECK, "Restore icons when \"Restore Saved\" button pressed"},
+    {IDC_RESTORE_MODE_CHECK, "Restore resolution when \"Restore Saved\" button pressed"},
+    {IDC_RESTORE_GAMMA_CHECK, "Restore gamma when \"Restore Saved\" button pressed"},
+    {IDC_APPLY_SAVED_GAMMA, "Apply Saved"},
+    {IDC_UNDO_GAMMA, "Undo"},
 };
 
-const int kHeadingControls[] = {1002, 1015, 1019, 1022, 1021, 1043};
+const int kHeadingControls[] = {IDC_SAVE_CURRENT, IDC_RESTORE_SAVED, IDC_UNDO_ALL, IDC_ICONS_GROUP, IDC_RESOLUTION_GROUP, IDC_GAMMA_GROUP};
 
 // The wait cursor for the life of the object; the previous one comes back after.
 class WaitCursor {
