@@ -61,9 +61,9 @@ int main() {
     apply.push_back(NowMicroseconds() - start);
 
     double us = 0;
-    if (!desktop->FloorCaptureMicroseconds(&us)) return Fail("floor capture");
+    if (!desktop->FloorMicroseconds("floor-capture", &us)) return Fail("floor capture");
     floorCapture.push_back(us);
-    if (!desktop->FloorApplyMicroseconds(&us)) return Fail("floor apply");
+    if (!desktop->FloorMicroseconds("floor-apply", &us)) return Fail("floor apply");
     floorApply.push_back(us);
   }
 

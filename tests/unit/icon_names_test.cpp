@@ -2,49 +2,35 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <algorithm>
 
+#include "hand_bytes.h"
 #include "icon_layout.h"
 
 using namespace kestrin;
 
 namespace {
 
-std::vector<uint8_t> BlobOf(uint32_t count) {
-  std::vector<uint8_t> blob(kIconLayoutHeaderSize + size_t{count} * kIconRecordSize, 0);
-  StoreU32(blob.data(), static_cast<uint32_t>(blob.size()));
-  StoreU32(blob.data() + 4, count);
-  for (size_t i = 8; i < blob.size(); ++i) blob[i] = static_cast<uint8_t>(i * 7);
-  return blob;
-}
-
-std::vector<uint8_t> NamesFor(const std::vector<uint8_t>& blob, const std::vector<std::u16string>& names) {
-  std::vector<uint8_t> block(MaxIconNamesSize(names.size()));
-  size_t at = kIconNamesHeaderSize;
+std::vector<uint8_t> NamesFor(const std::vector<uint8_t>& blob, const std::vector<std::u16string>& names,
+                              size_t extra = 0) {
+  std::vector<uint8_t> block(MaxIconNamesSize(names.size()) + extra);
+  size_t at = 16;
   for (const std::u16string& name : names) at += WriteIconName(block.data() + at, name.data(), name.size());
-  block.resize(FinishIconNames(block.data(), at, static_cast<uint32_t>(names.size()), blob.data(),
-                               static_cast<uint32_t>(blob.size())));
+  block.resize(FinishIconNames(block.data(), at + extra, uint32_t(names.size()), blob.data(), uint32_t(blob.size())));
   return block;
 }
 
-bool Match(const std::vector<uint8_t>& block, const std::vector<uint8_t>& blob) {
-  return IconNamesMatch(block.data(), block.size(), blob.data(), static_cast<uint32_t>(blob.size()));
+bool Match(const std::vector<uint8_t>& block, const std::vector<uint8_t>& blob, size_t size = SIZE_MAX) {
+  return IconNamesMatch(block.data(), std::min(size, block.size()), blob.data(), uint32_t(blob.size()));
 }
 
 }  // namespace
 
-TEST(IconNames, CrcIsTheIeeeOne) {
-  const std::string check = "123456789";
-  EXPECT_EQ(0xCBF43926u, Crc32(reinterpret_cast<const uint8_t*>(check.data()), check.size()));
-}
-
-TEST(IconNames, RoundTripOfEveryKindOfName) {
-  const std::u16string emoji = u"\U0001F4C1 Projects";
-  const std::u16string longest(kMaxIconNameUnits, u'\u0416');
-  const std::vector<uint8_t> blob = BlobOf(5);
+TEST(IconNames, EveryKindOfNameRoundTripsInTheDocumentedLayout) {
+  EXPECT_EQ(0xCBF43926u, Crc32(reinterpret_cast<const uint8_t*>("123456789"), 9)) << "the IEEE CRC-32";
+  const std::u16string emoji = u"\U0001F4C1 Projects", longest(259, u'\u0416');
+  const std::vector<uint8_t> blob = HandBlob(8 + 268 * 5, 5, {"a", "b", "c", "d", "e"});
   const std::vector<uint8_t> block = NamesFor(blob, {u"R\u00E9sum\u00E9", emoji, u"", longest, longest + u"cut"});
-  // Laid out as documented: "KUN1", its length, the count, then entries.
   ASSERT_EQ(std::string("KUN1"), std::string(block.begin(), block.begin() + 4));
   EXPECT_EQ(block.size(), LoadU32(block.data() + 4));
   EXPECT_EQ(5u, LoadU32(block.data() + 8));
@@ -54,7 +40,7 @@ TEST(IconNames, RoundTripOfEveryKindOfName) {
   EXPECT_EQ(block.size(), IconNamesLengthAt(block.data(), block.size()));
 
   IconNameCursor cursor(block.data());
-  char16_t name[kMaxIconNameUnits + 1];
+  char16_t name[260];
   for (const std::u16string& expected : {std::u16string(u"R\u00E9sum\u00E9"), emoji, std::u16string(), longest, longest}) {
     EXPECT_EQ(expected.size(), cursor.Next(name));
     EXPECT_EQ(expected, std::u16string(name));
@@ -62,7 +48,7 @@ TEST(IconNames, RoundTripOfEveryKindOfName) {
 }
 
 TEST(IconNames, AnyDamageCutOrOtherBlobIsRefused) {
-  const std::vector<uint8_t> blob = BlobOf(2);
+  const std::vector<uint8_t> blob = HandBlob(544, 2, {"a", "b"});
   const std::vector<uint8_t> block = NamesFor(blob, {u"\u6587\u6863", u"\u0416\u0443\u0440\u043D\u0430\u043B"});
   ASSERT_TRUE(Match(block, blob));
   for (size_t i = 0; i < block.size(); ++i) {
@@ -72,13 +58,12 @@ TEST(IconNames, AnyDamageCutOrOtherBlobIsRefused) {
       EXPECT_FALSE(Match(damaged, blob)) << "byte " << i << " bit " << bit;
     }
   }
-  for (size_t size = 0; size < block.size(); ++size)
-    EXPECT_FALSE(IconNamesMatch(block.data(), size, blob.data(), static_cast<uint32_t>(blob.size()))) << size;
-  std::vector<uint8_t> otherBlob = blob;
+  for (size_t size = 0; size < block.size(); ++size) EXPECT_FALSE(Match(block, blob, size)) << size;
+  std::vector<uint8_t> otherBlob = blob, trailing = block;
   otherBlob[100] ^= 1;
   EXPECT_FALSE(Match(block, otherBlob)) << "the names of another layout";
-  EXPECT_FALSE(Match(NamesFor(BlobOf(3), {u"a", u"b"}), BlobOf(3))) << "fewer names than records";
-  std::vector<uint8_t> trailing = block;
+  EXPECT_FALSE(Match(NamesFor(blob, {u"a"}), blob)) << "fewer names than records";
+  EXPECT_FALSE(Match(NamesFor(blob, {u"a", u"b"}, 2), blob)) << "bytes after the last entry";
   trailing.push_back(0);
   EXPECT_TRUE(Match(trailing, blob)) << "bytes after the block are not the block's";
 }

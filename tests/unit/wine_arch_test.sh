@@ -1,28 +1,18 @@
 #!/usr/bin/env bash
-# The scripts choose how to run Wine from what this machine can execute. Checked here
-# against stand-in loaders, whatever the machine running the test can do.
+# The scripts choose how to run Wine from what this machine can execute: checked against
+# stand-in loaders, whatever the machine running the test can do.
 set -u
-root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=scripts/wine-arch.sh
-source "$root/scripts/wine-arch.sh"
+source "$(dirname "$0")/../../scripts/wine-arch.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# probe WHAT WANT_STATUS REASON_PATTERN LOADER [SECONDS]
-probe() {
-  local what=$1 want=$2 pattern=$3 status=0
-  shift 3
-  probe_32bit "$@" || status=1
-  # shellcheck disable=SC2053 # the reason is matched against a glob pattern
-  if [ $status -ne "$want" ] || [[ $probe_32bit_reason != $pattern ]]; then
-    fail "$what: status $status, reason \"$probe_32bit_reason\""
-  else
-    echo "ok: $what"
-  fi
+# check WHAT GOT WANTED_PATTERN
+check() {
+  # shellcheck disable=SC2053 # matched against a glob pattern
+  if [[ $2 == $3 ]]; then echo "ok: $1"; else echo "FAIL: $1: got \"$2\""; failures=$((failures + 1)); fi
 }
+probe() { probe_32bit "$@"; echo "$?|$probe_32bit_reason"; }
 
 # A header the kernel cannot load fails exactly as a 32-bit program does on a kernel
 # without 32-bit support: execve says "Exec format error".
@@ -31,37 +21,28 @@ printf '#!/bin/sh\necho "wine-8.0 (stand-in)"\n' >"$work/works"
 printf '#!/bin/sh\nsleep 60\n' >"$work/hangs"
 printf '#!/bin/sh\necho "could not load ntdll.so" >&2\nexit 1\n' >"$work/broken"
 chmod +x "$work"/*
-
-probe "a loader the kernel refuses" 1 "this machine cannot execute 32-bit programs" "$work/refused"
-probe "a loader that works" 0 "" "$work/works"
+no32="this machine cannot execute 32-bit programs"
+check "a loader the kernel refuses" "$(probe "$work/refused")" "1|$no32"
+check "a loader that works" "$(probe "$work/works")" "0|"
 SECONDS=0
-probe "a loader that hangs" 1 "*did not answer within 2 s" "$work/hangs" 2
-[ $SECONDS -le 10 ] || fail "the hanging loader held the probe for $SECONDS s"
-probe "a loader that fails otherwise" 1 "*failed (exit 1): could not load ntdll.so" "$work/broken"
-probe "a missing loader" 1 "*is not installed*" "$work/missing"
+check "a loader that hangs" "$(probe "$work/hangs" 2)" "1|*did not answer within 2 s"
+check "the hanging loader held the probe under 10 s" "$SECONDS s" "[0-9] s"
+check "a loader that fails otherwise" "$(probe "$work/broken")" "1|*failed (exit 1): could not load ntdll.so"
+check "a missing loader" "$(probe "$work/missing")" "1|*is not installed*"
 
-# expect_choice WHAT ARCH PREFIX WINE WINEARCH NO_32BIT
-expect_choice() {
-  local got="$wine_arch|$prefix|$wine|${WINEARCH:-}|${WINELOADER:-}|${KESTRIN_WINE_ARCH:-}|${KESTRIN_NO_32BIT:-}"
-  local want="$2|$3|$4|$5|$6|$2|$7"
-  if [ "$got" != "$want" ]; then fail "$1: got $got, wanted $want"; else echo "ok: $1"; fi
+# choose LOADER: the choice and what it exports, for the prefix directory /b/wineprefix.
+choose() {
+  wine32_loader=$1
+  choose_wine_arch /b/wineprefix
+  got="$wine_arch|$prefix|$wine|${WINEARCH:-}|${WINELOADER:-}|${KESTRIN_WINE_ARCH:-}|${KESTRIN_NO_32BIT:-}"
 }
-
 unset KESTRIN_WINE_ARCH KESTRIN_NO_32BIT WINEARCH WINELOADER
-wine32_loader=$work/refused
-choose_wine_arch /clone/build/wineprefix
-expect_choice "no 32-bit: 64-bit loader, its own prefix" win64 /clone/build/wineprefix-win64 \
-  "$wine64_loader" win64 "$wine64_loader" "this machine cannot execute 32-bit programs"
-
-# Scripts started by that run take its answer instead of probing again.
-wine32_loader=$work/works
-choose_wine_arch /clone/build/wineprefix
-expect_choice "a child script keeps its parent's choice" win64 /clone/build/wineprefix-win64 \
-  "$wine64_loader" win64 "$wine64_loader" "this machine cannot execute 32-bit programs"
-
+win64="win64|/b/wineprefix-win64|$wine64_loader|win64|$wine64_loader|win64|$no32"
+choose "$work/refused"
+check "no 32-bit: the 64-bit loader, its own prefix" "$got" "$win64"
+choose "$work/works"  # as a script started by that run, which inherits its exports
+check "a child script keeps its parent's choice" "$got" "$win64"
 unset KESTRIN_WINE_ARCH
-choose_wine_arch /clone/build/wineprefix
-expect_choice "32-bit works: the wine command, the WoW64 prefix" wow64 /clone/build/wineprefix \
-  wine "" "" ""
-
+choose "$work/works"
+check "32-bit works: the wine command, the WoW64 prefix" "$got" "wow64|/b/wineprefix|wine|||wow64|"
 [ $failures -eq 0 ] || { echo "$failures checks failed"; exit 1; }

@@ -1,0 +1,319 @@
+#include "kestrin_driver_win.h"
+
+#include <algorithm>
+
+#include "resource_ids.h"
+#include "screen_win.h"
+
+namespace kestrin::test {
+namespace {
+
+constexpr int kMessageTextId = 0xFFFF;  // the static holding a message box's text
+
+std::string WindowText(HWND window) {
+  char text[4096] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string ClassName(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// Any temporary directory that is not the program's: files must go beside the program.
+std::string TempDirectory() {
+  char temp[MAX_PATH] = {};
+  return std::string(temp, GetTempPathA(MAX_PATH, temp));
+}
+
+// A message box: a dialog whose text static has id 0xFFFF. (The About box's icon has id
+// -1, which is an icon static, not a text.)
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM param) {
+  HWND text = GetDlgItem(window, kMessageTextId);
+  if (ClassName(window) != "#32770" || !text || ClassName(text) != "Static" ||
+      (GetWindowLongPtrA(text, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+    return TRUE;
+  *reinterpret_cast<HWND*>(param) = window;
+  return FALSE;
+}
+
+HWND MessageBoxOf(DWORD threadId) {
+  HWND found = nullptr;
+  EnumThreadWindows(threadId, FindMessageBox, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Icons belong to their process, so the box's icon handle means nothing here: what the
+// screen shows of it is compared with the system's icons drawn by this process.
+BoxIcon IconOf(HWND box) {
+  HWND icon = nullptr;
+  for (HWND child = GetWindow(box, GW_CHILD); child && !icon; child = GetWindow(child, GW_HWNDNEXT))
+    if (ClassName(child) == "Static" && (GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) icon = child;
+  if (!icon) return BoxIcon::kNone;
+  for (int attempt = 0; attempt < 100 && IsWindow(box); ++attempt, Sleep(20)) {  // until it has painted
+    RECT area;
+    GetWindowRect(icon, &area);
+    const std::vector<uint32_t> shown = ScreenPixels(area);
+    if (shown.empty()) continue;
+    if (shown == IconPixels(LoadIconA(nullptr, IDI_EXCLAMATION), area, shown[0])) return BoxIcon::kExclamation;
+    if (shown == IconPixels(LoadIconA(nullptr, IDI_HAND), area, shown[0])) return BoxIcon::kStop;
+  }
+  return BoxIcon::kOther;
+}
+
+bool DeleteTree(const std::string& directory) {
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((directory + "*").c_str(), &entry);
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry)) {
+    const std::string name = entry.cFileName, path = directory + name;
+    if (name == "." || name == "..") continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      DeleteTree(path + "\\");
+    else
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL), DeleteFileA(path.c_str());
+  }
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  return RemoveDirectoryA(directory.c_str()) != 0;
+}
+
+}  // namespace
+
+std::string ExecutableDirectory() {
+  char path[MAX_PATH] = {};
+  const std::string full(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+  return full.substr(0, full.find_last_of("\\/") + 1);
+}
+
+bool ReadFileBytes(const std::string& path, std::string* bytes) {
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  char buffer[65536];
+  DWORD got = 0;
+  for (bytes->clear(); file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got;)
+    bytes->append(buffer, got);
+  return static_cast<bool>(file);
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD wrote = 0;
+  return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) &&
+         wrote == bytes.size();
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<std::string> FileNames(const std::string& directory) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((directory + "*").c_str(), &entry);
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry))
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(entry.cFileName);
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+long RunAndRead(const std::string& commandLine, std::string* output) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return -1;
+  UniqueHandle reader(readEnd), writer(writeEnd);
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = writeEnd;
+  PROCESS_INFORMATION info = {};
+  std::string line = commandLine.front() == '"' ? commandLine : "\"" + commandLine + "\"";
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, TempDirectory().c_str(), &startup, &info))
+    return -1;
+  UniqueHandle process(info.hProcess), thread(info.hThread);
+  writer.reset();  // the child's copy is the only writer left
+  char buffer[4096];
+  DWORD got = 0, code = 0;
+  for (output->clear(); ReadFile(reader.get(), buffer, sizeof buffer, &got, nullptr) && got;) output->append(buffer, got);
+  if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.get(), &code)) {
+    TerminateProcess(process.get(), 1);
+    return -1;
+  }
+  return static_cast<long>(code);
+}
+
+std::unique_ptr<ProgramDirectory> ProgramDirectory::Create(std::string* error) {
+  static LONG counter = 0;
+  std::unique_ptr<ProgramDirectory> directory(new ProgramDirectory);
+  const std::string path = TempDirectory() + "kestrin-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(InterlockedIncrement(&counter)) + "\\";
+  if (!CreateDirectoryA(path.c_str(), nullptr)) return *error = "cannot create " + path, nullptr;
+  directory->path_ = path;
+  for (const char* name : {"Kestrin.exe", "Lumiq.dll"})
+    if (!CopyFileA((ExecutableDirectory() + name).c_str(), directory->File(name).c_str(), TRUE))
+      return *error = std::string("cannot copy ") + name, nullptr;
+  return directory;
+}
+
+ProgramDirectory::~ProgramDirectory() {
+  // A process that just ended may still hold its files for a moment.
+  for (int attempt = 0; attempt < 50 && !path_.empty() && !DeleteTree(path_); ++attempt) Sleep(100);
+}
+
+std::string ProgramDirectory::SnapshotPath() const {
+  char computer[MAX_COMPUTERNAME_LENGTH + 1] = {}, user[260] = {};
+  DWORD computerSize = sizeof computer, userSize = sizeof user;
+  GetComputerNameA(computer, &computerSize);
+  GetUserNameA(user, &userSize);
+  return path_ + computer + "_desktop_" + user + ".sav";
+}
+
+std::unique_ptr<Kestrin> Kestrin::Start(const std::string& program, const std::string& arguments, std::string* error) {
+  std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, TempDirectory().c_str(),
+                      &startup, &info))
+    return *error = "cannot start " + program + " (error " + std::to_string(GetLastError()) + ")", nullptr;
+  CloseHandle(info.hThread);
+  std::unique_ptr<Kestrin> kestrin(new Kestrin);
+  kestrin->process_.reset(info.hProcess);
+  kestrin->processId_ = info.dwProcessId;
+  kestrin->threadId_ = info.dwThreadId;
+  kestrin->watcher_ = std::thread([k = kestrin.get()] { k->Watch(); });
+  return kestrin;
+}
+
+Kestrin::~Kestrin() {
+  stop_ = true;
+  watcher_.join();
+  if (IsRunning()) TerminateProcess(process_.get(), 1), WaitForSingleObject(process_.get(), 10000);
+}
+
+bool Kestrin::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
+  return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process_.get(), exitCode);
+}
+
+bool Kestrin::WaitForMainWindow(DWORD timeoutMs) {
+  for (const ULONGLONG end = GetTickCount64() + timeoutMs; IsRunning() && GetTickCount64() < end; Sleep(5)) {
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", "Kestrin")) != nullptr;) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(w, &pid);
+      if (pid == processId_ && IsWindowVisible(w) && GetDlgItem(w, IDC_SAVE_CURRENT)) {
+        mainVisibleTick_ = GetTickCount64();
+        return (main_ = w) != nullptr;
+      }
+    }
+  }
+  return false;
+}
+
+std::string Kestrin::Text(int id) const { return WindowText(Control(id)); }
+
+int Kestrin::CheckState(int id) const {
+  DWORD_PTR state = 0;
+  return SendMessageTimeoutA(Control(id), BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &state) ? static_cast<int>(state) : -1;
+}
+
+RECT Kestrin::Rect(int id) const {
+  RECT rect = {};
+  GetWindowRect(id ? Control(id) : main_, &rect);
+  return rect;
+}
+
+HWND Kestrin::Focus() const {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(threadId_, &info) ? info.hwndFocus : nullptr;
+}
+
+void Kestrin::Press(int id, WORD code) const {
+  PostMessageA(main_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Control(id)));
+}
+
+bool Kestrin::Command(int id) {
+  Press(id);
+  return WaitIdle();
+}
+
+bool Kestrin::Click(int id) const {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(Control(id), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+}
+
+void Kestrin::PostKey(UINT virtualKey) const {
+  HWND target = Focus() ? Focus() : main_;
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtualKey, 0)) << 16;
+  PostMessageA(target, WM_KEYDOWN, virtualKey, scan | 1);
+  PostMessageA(target, WM_KEYUP, virtualKey, scan | 1 | (LPARAM{3} << 30));
+}
+
+bool Kestrin::WaitIdle(DWORD timeoutMs) {
+  // A command may answer sent messages while it runs (it sends to the shell, a mode change
+  // broadcasts), so an answered WM_NULL proves nothing. A message posted behind the
+  // command is taken only once the command has returned, or by a nested loop: a message
+  // box's (watched here) or the About box's (which counts as idle). The marker is the
+  // pushed state of the hidden, disabled, commandless OK button.
+  HWND marker = Control(IDOK);
+  DWORD_PTR state = 0;
+  for (const ULONGLONG end = GetTickCount64() + timeoutMs; GetTickCount64() < end;) {
+    const bool openBefore = MessageBoxOf(threadId_) != nullptr;
+    size_t seenBefore;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      seenBefore = boxesSeen_;
+    }
+    SendMessageTimeoutA(marker, BM_SETSTATE, FALSE, 0, SMTO_NORMAL, 5000, &state);
+    PostMessageA(marker, BM_SETSTATE, TRUE, 0);
+    for (state = 0; GetTickCount64() < end && !(state & BST_PUSHED); Sleep(5))
+      if (!SendMessageTimeoutA(marker, BM_GETSTATE, 0, 0, SMTO_NORMAL, 1000, &state) && !IsWindow(marker)) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if ((state & BST_PUSHED) && !openBefore && !MessageBoxOf(threadId_) && boxesSeen_ == seenBefore)
+      return SendMessageTimeoutA(marker, BM_SETSTATE, FALSE, 0, SMTO_NORMAL, 5000, &state) != 0;
+  }
+  return false;
+}
+
+std::vector<SeenBox> Kestrin::TakeBoxes() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::move(boxes_);
+}
+
+bool Kestrin::WaitForBoxes(size_t count, DWORD timeoutMs) {
+  for (const ULONGLONG end = GetTickCount64() + timeoutMs; GetTickCount64() < end; Sleep(10)) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (boxes_.size() >= count) return true;
+  }
+  return false;
+}
+
+void Kestrin::Watch() {
+  for (; !stop_; Sleep(3)) {
+    for (HWND w = nullptr; !sawVisibleWindow_ && (w = FindWindowExA(nullptr, w, nullptr, nullptr)) != nullptr;) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(w, &pid);
+      sawVisibleWindow_ = pid == processId_ && IsWindowVisible(w);
+    }
+    HWND box = MessageBoxOf(threadId_);
+    if (!box) continue;
+    SeenBox seen;
+    seen.tick = GetTickCount64();
+    seen.owner = GetWindow(box, GW_OWNER);
+    seen.ownerVisible = seen.owner && IsWindowVisible(seen.owner);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++boxesSeen_;
+    }
+    seen.caption = WindowText(box);
+    seen.text = WindowText(GetDlgItem(box, kMessageTextId));
+    seen.icon = IconOf(box);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      boxes_.push_back(seen);
+    }
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    for (int i = 0; i < 2500 && IsWindow(box); ++i) Sleep(2);  // recorded once: wait for it to go
+  }
+}
+
+}  // namespace kestrin::test

@@ -1,0 +1,104 @@
+// Drives a real Kestrin.exe from another process, as a user would: its own copy in a
+// temporary directory, its main window read and pressed by control id, its message boxes
+// read and answered with OK.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "win_handle.h"
+
+namespace kestrin::test {
+
+std::string ExecutableDirectory();  // this test program's, with its trailing backslash
+bool ReadFileBytes(const std::string& path, std::string* bytes);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+std::vector<std::string> FileNames(const std::string& directory);  // plain files, sorted
+// Runs `commandLine` to its end (60 s at most) with standard output and error into
+// *output; its exit code, or -1 when it could not run or did not end.
+long RunAndRead(const std::string& commandLine, std::string* output);
+
+// A temporary directory holding copies of Kestrin.exe and Lumiq.dll, removed with the object.
+class ProgramDirectory {
+ public:
+  static std::unique_ptr<ProgramDirectory> Create(std::string* error);
+  ~ProgramDirectory();
+  const std::string& path() const { return path_; }  // with trailing backslash
+  std::string File(const std::string& name) const { return path_ + name; }
+  std::string ProgramPath() const { return File("Kestrin.exe"); }
+  std::string OptionsPath() const { return File("Kestrin.ini"); }
+  std::string SnapshotPath() const;  // COMPUTER_desktop_USER.sav for this computer and user
+
+ private:
+  std::string path_;
+};
+
+enum class BoxIcon { kNone, kExclamation, kStop, kOther };
+
+struct SeenBox {
+  std::string caption, text;
+  BoxIcon icon = BoxIcon::kNone;
+  HWND owner = nullptr;
+  bool ownerVisible = false;  // when the box was found
+  ULONGLONG tick = 0;         // GetTickCount64 when the box was found
+};
+
+// One running Kestrin.exe; its message boxes are recorded and answered from the start.
+// The process is terminated with the object if it still runs.
+class Kestrin {
+ public:
+  static std::unique_ptr<Kestrin> Start(const std::string& program, const std::string& arguments, std::string* error);
+  ~Kestrin();
+
+  bool IsRunning() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+  bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
+  bool SawVisibleWindow() const { return sawVisibleWindow_; }
+  bool WaitForMainWindow(DWORD timeoutMs);
+  HWND main() const { return main_; }
+  ULONGLONG mainVisibleTick() const { return mainVisibleTick_; }
+
+  HWND Control(int id) const { return GetDlgItem(main_, id); }
+  std::string Text(int id) const;
+  bool IsEnabled(int id) const { return IsWindowEnabled(Control(id)) != FALSE; }
+  bool IsVisible(int id) const { return IsWindowVisible(Control(id)) != FALSE; }
+  int CheckState(int id) const;  // BM_GETCHECK, -1 when the control does not answer
+  RECT Rect(int id = 0) const;   // the control's window rectangle; 0: the main window's
+  HWND Focus() const;
+
+  // WM_COMMAND posted as a click on control `id` makes it (a command blocks the window's
+  // thread); Command also waits until it has ended.
+  void Press(int id, WORD code = BN_CLICKED) const;
+  bool Command(int id);
+  bool Click(int id) const;  // BM_CLICK, answered synchronously
+  void SysCommand(WPARAM command) const { PostMessageA(main_, WM_SYSCOMMAND, command, 0); }
+  void PostKey(UINT virtualKey) const;  // to the control with the focus
+  // Until everything posted to the window's thread so far has been taken and no message
+  // box is open or was shown meanwhile.
+  bool WaitIdle(DWORD timeoutMs = 30000);
+
+  std::vector<SeenBox> TakeBoxes();
+  bool WaitForBoxes(size_t count, DWORD timeoutMs);
+
+ private:
+  Kestrin() = default;
+  void Watch();
+
+  UniqueHandle process_;
+  DWORD processId_ = 0, threadId_ = 0;
+  HWND main_ = nullptr;
+  ULONGLONG mainVisibleTick_ = 0;
+  std::atomic<bool> stop_{false}, sawVisibleWindow_{false};
+  mutable std::mutex mutex_;
+  std::vector<SeenBox> boxes_;
+  size_t boxesSeen_ = 0;
+  std::thread watcher_;
+};
+
+}  // namespace kestrin::test

@@ -1,0 +1,171 @@
+#include "screen_win.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "kestrin_driver_win.h"
+#include "win_handle.h"
+
+namespace kestrin::test {
+namespace {
+
+struct ScreenDc {
+  HDC dc = GetDC(nullptr);
+  ~ScreenDc() { ReleaseDC(nullptr, dc); }
+};
+
+// A top-down 32-bit DIB of the area's size selected into a memory DC.
+struct Canvas {
+  explicit Canvas(const RECT& area) : width(area.right - area.left), height(area.bottom - area.top) {
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width, info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1, info.bmiHeader.biBitCount = 32;
+    if (width > 0 && height > 0 && memory) bitmap = CreateDIBSection(screen.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap) old = SelectObject(memory, bitmap);
+  }
+  ~Canvas() {
+    if (old) SelectObject(memory, old);
+    if (bitmap) DeleteObject(bitmap);
+    if (memory) DeleteDC(memory);
+  }
+  std::vector<uint32_t> Pixels() const {
+    GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(bits);
+    std::vector<uint32_t> pixels(p, p + (old ? static_cast<size_t>(width) * height : 0));
+    for (uint32_t& pixel : pixels) pixel &= 0x00FFFFFF;
+    return pixels;
+  }
+  ScreenDc screen;
+  int width, height;
+  BITMAPINFO info = {};
+  HDC memory = CreateCompatibleDC(screen.dc);
+  HBITMAP bitmap = nullptr;
+  void* bits = nullptr;
+  HGDIOBJ old = nullptr;
+};
+
+}  // namespace
+
+bool ReadScreenRamp(Ramp* ramp) { return GetDeviceGammaRamp(ScreenDc().dc, ramp->data()); }
+
+bool SetScreenRamp(const Ramp& ramp) {
+  Ramp copy = ramp;
+  return SetDeviceGammaRamp(ScreenDc().dc, copy.data());
+}
+
+Ramp IdentityRamp() {
+  Ramp ramp;
+  for (int i = 0; i < 768; ++i) ramp[i] = static_cast<uint16_t>(257 * (i % 256));
+  return ramp;
+}
+
+Ramp ProgramRampOnDisplay(double red, double green, double blue) {
+  const double exponents[3] = {red, green, blue};
+  Ramp ramp;
+  for (int i = 0; i < 768; ++i) {
+    const double e = exponents[i / 256], x = (i % 256 + 1) / 256.0;
+    const double entry = std::fmin(std::pow(x, e) * 65535.0 + 0.5, 65535.0);
+    ramp[i] = static_cast<uint16_t>((static_cast<unsigned>(entry) >> 8) * 257);
+  }
+  return ramp;
+}
+
+bool ReadDisplayModes(ModeInfo* current, ModeInfo* registry) {
+  std::string output;
+  if (RunAndRead(ExecutableDirectory() + "display_probe.exe", &output) != 0) return false;
+  return std::sscanf(output.c_str(), "%lu %lu %lu %lu %ld %ld %lu %lu %lu %lu %lu %ld %ld %lu", &current->width,
+                     &current->height, &current->bits, &current->frequency, &current->x, &current->y, &current->flags,
+                     &registry->width, &registry->height, &registry->bits, &registry->frequency, &registry->x,
+                     &registry->y, &registry->flags) == 14;
+}
+
+std::string CurrentSize() {
+  ModeInfo current, registry;
+  return ReadDisplayModes(&current, &registry) ? current.Size() : "?";
+}
+
+std::string RegistrySize() {
+  ModeInfo current, registry;
+  return ReadDisplayModes(&current, &registry) ? registry.Size() : "?";
+}
+
+std::string CurrentSizeSettlingAt(const std::string& expected) {
+  std::string size = CurrentSize();
+  for (int i = 0; i < 30 && size != expected; ++i) Sleep(100), size = CurrentSize();
+  return size;
+}
+
+namespace {
+DEVMODEA Mode(const ModeInfo& m) {
+  DEVMODEA mode = {};
+  mode.dmSize = sizeof mode;
+  mode.dmPelsWidth = m.width, mode.dmPelsHeight = m.height, mode.dmBitsPerPel = m.bits;
+  mode.dmDisplayFrequency = m.frequency, mode.dmPosition = {m.x, m.y}, mode.dmDisplayFlags = m.flags;
+  mode.dmFields = m.bits ? DM_POSITION | DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFLAGS | DM_DISPLAYFREQUENCY
+                         : DM_PELSWIDTH | DM_PELSHEIGHT;
+  return mode;
+}
+}  // namespace
+
+bool SetCurrentSize(DWORD width, DWORD height) {
+  ModeInfo size;
+  size.width = width, size.height = height;
+  DEVMODEA mode = Mode(size);
+  return ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
+}
+
+ScreenStateGuard::ScreenStateGuard() { saved_ = ReadDisplayModes(&current_, &registry_) && ReadScreenRamp(&ramp_); }
+
+std::string ScreenStateGuard::Restore() {
+  if (!saved_) return "nothing was saved";
+  DEVMODEA registry = Mode(registry_), current = Mode(current_);
+  // The registry first without touching the screen, then the screen alone.
+  ChangeDisplaySettingsA(&registry, CDS_UPDATEREGISTRY | CDS_NORESET);
+  ChangeDisplaySettingsA(&current, 0);
+  Ramp ramp{};
+  std::string problems;
+  ModeInfo nowCurrent, nowRegistry;
+  if (!ReadDisplayModes(&nowCurrent, &nowRegistry) || nowCurrent.Size() != current_.Size() ||
+      nowRegistry.Size() != registry_.Size())
+    problems += "the display modes did not come back\n";
+  if (!SetScreenRamp(ramp_) || !ReadScreenRamp(&ramp) || ramp != ramp_) problems += "the gamma ramp did not come back\n";
+  return problems;
+}
+
+std::vector<uint32_t> ScreenPixels(const RECT& area) {
+  Canvas canvas(area);
+  if (!canvas.old || !BitBlt(canvas.memory, 0, 0, canvas.width, canvas.height, canvas.screen.dc, area.left, area.top, SRCCOPY))
+    return {};
+  return canvas.Pixels();
+}
+
+std::vector<uint32_t> IconPixels(HICON icon, const RECT& area, uint32_t background) {
+  Canvas canvas(area);
+  if (!canvas.old) return {};
+  std::fill_n(static_cast<uint32_t*>(canvas.bits), static_cast<size_t>(canvas.width) * canvas.height, background);
+  return DrawIconEx(canvas.memory, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL) ? canvas.Pixels() : std::vector<uint32_t>();
+}
+
+bool SaveWindowShot(HWND window, const std::string& path) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  std::vector<uint32_t> pixels = ScreenPixels(rect);
+  const LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
+  if (pixels.empty()) return false;
+  // 24-bit rows, bottom-up, each padded to 4 bytes, as BMP files hold them.
+  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  std::string image(stride * height, '\0');
+  for (LONG y = 0; y < height; ++y)
+    for (LONG x = 0; x < width; ++x)
+      std::memcpy(&image[(height - 1 - y) * stride + x * 3], &pixels[static_cast<size_t>(y) * width + x], 3);
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info, info.biWidth = width, info.biHeight = height, info.biPlanes = 1, info.biBitCount = 24;
+  BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof info + image.size()), 0, 0,
+                           sizeof file + sizeof info};
+  return WriteFileBytes(path, std::string(reinterpret_cast<char*>(&file), sizeof file) +
+                                  std::string(reinterpret_cast<char*>(&info), sizeof info) + image);
+}
+
+}  // namespace kestrin::test
