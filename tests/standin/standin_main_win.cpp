@@ -34,8 +34,10 @@ LRESULT CALLBACK ListViewHook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (GetWindowLongPtrA(hwnd, GWL_STYLE) & LVS_AUTOARRANGE) ++g_movesWhileArranged;
   }
   if ((msg == LVM_GETITEMTEXTA || msg == LVM_GETITEMTEXTW) && g_pumpNextTextMs) {
+    const ULONGLONG end = GetTickCount64() + g_pumpNextTextMs;
+    g_pumpNextTextMs = 0;
     g_pumping = true;
-    for (const ULONGLONG end = GetTickCount64() + g_pumpNextTextMs + (g_pumpNextTextMs = 0); GetTickCount64() < end;) {
+    while (GetTickCount64() < end) {
       MSG m;
       while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
       Sleep(5);

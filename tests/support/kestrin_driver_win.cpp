@@ -30,19 +30,26 @@ std::string TempDirectory() {
 
 // A message box: a dialog whose text static has id 0xFFFF. (The About box's icon has id
 // -1, which is an icon static, not a text.)
+struct BoxSearch {
+  bool visibleOnly;
+  HWND found;
+};
+
 BOOL CALLBACK FindMessageBox(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<BoxSearch*>(param);
   HWND text = GetDlgItem(window, kMessageTextId);
-  if (ClassName(window) != "#32770" || !text || ClassName(text) != "Static" ||
+  if ((search->visibleOnly && !IsWindowVisible(window)) || ClassName(window) != "#32770" || !text || ClassName(text) != "Static" ||
       (GetWindowLongPtrA(text, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
     return TRUE;
-  *reinterpret_cast<HWND*>(param) = window;
+  search->found = window;
   return FALSE;
 }
 
-HWND MessageBoxOf(DWORD threadId) {
-  HWND found = nullptr;
-  EnumThreadWindows(threadId, FindMessageBox, reinterpret_cast<LPARAM>(&found));
-  return found;
+// Only a visible box has its texts and icon in place; WaitIdle counts any.
+HWND MessageBoxOf(DWORD threadId, bool visibleOnly = false) {
+  BoxSearch search = {visibleOnly, nullptr};
+  EnumThreadWindows(threadId, FindMessageBox, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 // Icons belong to their process, so the box's icon handle means nothing here: what the
@@ -294,7 +301,7 @@ void Kestrin::Watch() {
       GetWindowThreadProcessId(w, &pid);
       sawVisibleWindow_ = pid == processId_ && IsWindowVisible(w);
     }
-    HWND box = MessageBoxOf(threadId_);
+    HWND box = MessageBoxOf(threadId_, true);
     if (!box) continue;
     SeenBox seen;
     seen.tick = GetTickCount64();

@@ -1,0 +1,332 @@
+// What no user can reach from the window: the shell-side agent handed damaged, reserved,
+// squatted or busy shared buffers and foreign windows; a hung shell; the snapshot's
+// placement failing as the system can; the gamma call on a context without a ramp. The
+// engine runs in this process, its messages caught by the sink instead of boxes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "agent_client_win.h"
+#include "agent_protocol.h"
+#include "gamma_win.h"
+#include "icon_layout.h"
+#include "lumiq.h"
+#include "message_box_win.h"
+#include "snapshot_file_win.h"
+#include "standin_client_win.h"
+#include "wine_gap.h"
+
+using namespace kestrin;
+
+namespace {
+
+std::vector<std::string> g_messages;
+void Collect(const std::string& text) { g_messages.push_back(text); }
+std::vector<std::string> Messages() { return std::move(g_messages); }
+
+struct Icon {
+  std::string label;
+  int32_t x, y;
+};
+std::vector<uint8_t> Blob(const std::vector<Icon>& icons) {
+  std::vector<uint8_t> blob(8 + kIconRecordSize * icons.size());
+  const uint32_t head[2] = {static_cast<uint32_t>(blob.size()), static_cast<uint32_t>(icons.size())};
+  std::memcpy(blob.data(), head, sizeof head);
+  for (size_t i = 0; i < icons.size(); ++i) {
+    uint8_t* record = &blob[8 + kIconRecordSize * i];
+    std::memcpy(record, &icons[i].x, 4), std::memcpy(record + 4, &icons[i].y, 4);
+    std::memcpy(record + 8, icons[i].label.data(), std::min<size_t>(icons[i].label.size(), 260));
+  }
+  return blob;
+}
+uint32_t U32(const void* at) {
+  uint32_t v;
+  std::memcpy(&v, at, 4);
+  return v;
+}
+
+class Seams : public testing::Test {
+ protected:
+  void SetUp() override {
+    SetMessageSink(Collect);
+    std::string error;
+    ASSERT_TRUE(desktop_ = StandinDesktop::Start({}, &error)) << error;
+    for (const Icon& icon : std::vector<Icon>{{"Target", 10, 10}, {"Other", 110, 10}, {std::string(300, 'M'), 210, 10}})
+      ASSERT_TRUE(desktop_->AddIcon(icon.label, icon.x, icon.y));
+    ASSERT_EQ(1, ConnectAgent(nullptr, &client_, true));
+    ASSERT_EQ(GetWindowThreadProcessId(desktop_->listView(), nullptr), GetWindowThreadProcessId(client_.agentWindow, nullptr));
+  }
+  void TearDown() override {
+    EXPECT_NE(0, DisconnectAgent(&client_)) << "the hook it recorded is removed";
+    EXPECT_EQ(nullptr, FindWindowA(nullptr, kAgentWindowTitle));
+    SetMessageSink(nullptr);
+    EXPECT_EQ(std::vector<std::string>(), Messages());
+  }
+  // The command as the agent answers it: 1 carried out, 0 refused.
+  DWORD_PTR Send(uintptr_t command, LPARAM window = 0, DWORD timeoutMs = 15000) {
+    DWORD_PTR result = 99;
+    EXPECT_TRUE(SendMessageTimeoutA(client_.agentWindow, AGENT_MSG, command, window ? window : List(), SMTO_NORMAL,
+                                    timeoutMs, &result));
+    return result;
+  }
+  DWORD_PTR Apply(const std::vector<uint8_t>& bytes, uint32_t size = 0) {
+    EXPECT_TRUE(PrepareMemory(size ? size : static_cast<uint32_t>(bytes.size()) + kTransferSlack, kApplyBufferName,
+                              bytes.data(), static_cast<uint32_t>(bytes.size())));
+    return Send(AGENT_CMD_APPLY);
+  }
+  LPARAM List() const { return reinterpret_cast<LPARAM>(desktop_->listView()); }
+  std::vector<StandinIcon> Icons() {
+    std::vector<StandinIcon> icons;
+    EXPECT_TRUE(desktop_->Icons(&icons));
+    return icons;
+  }
+
+  std::unique_ptr<StandinDesktop> desktop_;
+  AgentClient client_;
+};
+
+// The agent's capture and apply at the limits of what a record can hold.
+TEST_F(Seams, RecordsAtTheirLimits) {
+  OwnedIconLayout captured;
+  ASSERT_EQ(8 + 3 * kIconRecordSize, CaptureIconLayout(nullptr, &client_, &captured));
+  const uint8_t* longRecord = captured.bytes.get() + 8 + 2 * kIconRecordSize;
+  EXPECT_EQ(std::string(259, 'M') + '\0', std::string(reinterpret_cast<const char*>(longRecord) + 8, 260))
+      << "a longer label arrives cut to 259 and terminated";
+  EXPECT_EQ(210u, U32(longRecord));
+
+  // Case-insensitive first match; coordinates cut to 16 bits; unknown labels skipped.
+  EXPECT_EQ(1u, Apply(Blob({{"nobody", 1, 1}, {"target", 70000, -70000}, {"TARGET", 70000, -70000}})));
+  EXPECT_EQ(0x1170, Icons()[0].x);
+  EXPECT_EQ(int16_t(0xEE90), Icons()[0].y);
+  // Auto-arrange is taken off for the apply, its three passes, and put back.
+  long before = 0, moves = 0, arranged = 0;
+  ASSERT_TRUE(desktop_->SetAutoArrange(true) && desktop_->MoveCounts(&before, &arranged));
+  EXPECT_EQ(1u, Apply(Blob({{"Other", 10, 10}, {"Target", 110, 10}})));
+  ASSERT_TRUE(desktop_->MoveCounts(&moves, &arranged));
+  EXPECT_EQ(before + 6, moves);
+  EXPECT_EQ(0, arranged) << "no move while the list view auto-arranges";
+  unsigned style = 0;
+  EXPECT_TRUE(desktop_->ListViewStyle(&style) && (style & LVS_AUTOARRANGE));
+  ASSERT_TRUE(desktop_->SetAutoArrange(false));
+  EXPECT_EQ(1u, Apply(Blob({{"Target", 10, 10}, {"Other", 110, 10}})));
+  EXPECT_TRUE(desktop_->ListViewStyle(&style) && !(style & LVS_AUTOARRANGE)) << "auto-arrange not added";
+  EXPECT_EQ(0, desktop_->Faults());
+}
+
+// Apply buffers whose words lie, and buffers someone else made first: refused or clipped
+// to what lies inside, never a read or write outside them.
+TEST_F(Seams, SharedBuffersThatLie) {
+  const std::vector<uint8_t> move = Blob({{"Target", 500, 500}});
+  for (uint32_t length : {0xFFFFFFFFu, 0xFFFFFFF8u, 0xFFFFFFF6u, 0x7FFFFFFFu, 70000u, 7u, 0u}) {
+    std::vector<uint8_t> damaged = move;
+    std::memcpy(damaged.data(), &length, 4);
+    Apply(damaged);
+    EXPECT_EQ(10, Icons()[0].x) << "length " << length << " must be refused";
+  }
+  std::vector<uint8_t> beyond = move;
+  std::memcpy(beyond.data() + 4, "\xff\xff\xff\x7f", 4);
+  Apply(beyond);
+  EXPECT_EQ(500, Icons()[0].x) << "a count past the data: the one whole record applies";
+  std::vector<uint8_t> cut = Blob({{"Target", 20, 30}, {"Other", 600, 600}});
+  const uint32_t cutLength = 8 + kIconRecordSize + 100;
+  std::memcpy(cut.data(), &cutLength, 4);
+  Apply(cut);
+  EXPECT_TRUE(Icons()[0].x == 20 && Icons()[1].x == 110) << "no record past the length word";
+  std::vector<uint8_t> negative = Blob({{"Target", 77, 77}});
+  std::memcpy(negative.data() + 4, "\xff\xff\xff\xff", 4);
+  Apply(negative);
+  EXPECT_EQ(20, Icons()[0].x) << "a negative count means no records";
+
+  // A capture buffer squatted by an older, smaller object: the stale capture in it must
+  // not pass for this one. Reserved, uncommitted memory: refused without a write.
+  {
+    kestrin::UniqueHandle squatter(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 100, kCaptureBufferName));
+    kestrin::MappedView view(MapViewOfFile(squatter.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ASSERT_TRUE(view);
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(desktop_->AddIcon("Icon " + std::to_string(i), 10 * i, 300));
+    std::memcpy(view.get(), "\x20\x02\0\0\2\0\0\0", 8);  // an old two-icon capture
+    Send(AGENT_CMD_CAPTURE);
+    EXPECT_EQ(0u, U32(view.get())) << "the stale capture was left to pass for a new one";
+  }
+  for (const char* name : {kCaptureBufferName, kApplyBufferName}) {
+    kestrin::UniqueHandle reserved(
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0, 1 << 20, name));
+    kestrin::MappedView view(MapViewOfFile(reserved.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    ASSERT_TRUE(view && VirtualAlloc(view.get(), 4096, MEM_COMMIT, PAGE_READWRITE));
+    std::vector<uint8_t> reaching = move;
+    const uint32_t claimed = 8 + 50 * kIconRecordSize;  // past the one committed page
+    std::memcpy(reaching.data(), &claimed, 4);
+    std::memcpy(view.get(), reaching.data(), reaching.size());
+    EXPECT_EQ(0u, Send(name == kCaptureBufferName ? AGENT_CMD_CAPTURE : AGENT_CMD_APPLY)) << name;
+  }
+  EXPECT_EQ(20, Icons()[0].x);
+  EXPECT_EQ(0, desktop_->Faults()) << "memory faults inside the shell";
+  ASSERT_TRUE(desktop_->ProvokeFault());
+  EXPECT_EQ(1, desktop_->Faults()) << "the fault counter counts";
+}
+
+// A slow shell folder runs a modal loop inside a capture: commands meanwhile are refused
+// at once and a close waits; foreign windows and unknown commands change nothing; a hung
+// shell is given up on; a refused or timed-out capture is never read from the buffer.
+TEST_F(Seams, BusyForeignAndHungShells) {
+  OwnedIconLayout saved;
+  ASSERT_NE(0u, CaptureIconLayout(nullptr, &client_, &saved));
+  ASSERT_TRUE(desktop_->PumpDuringNextTextRequest(3000));
+  DWORD_PTR firstResult = 0;
+  std::thread first([&, agent = client_.agentWindow] {
+    SendMessageTimeoutA(agent, AGENT_MSG, AGENT_CMD_CAPTURE, List(), SMTO_NORMAL, 15000, &firstResult);
+  });
+  if (!desktop_->WaitUntilPumping(10000)) {
+    first.join();
+    FAIL() << "the capture never reached the slow folder";
+  }
+  const ULONGLONG start = GetTickCount64();
+  OwnedIconLayout refused;
+  EXPECT_EQ(0u, CaptureIconLayout(nullptr, &client_, &refused));
+  EXPECT_EQ(nullptr, refused.bytes.get()) << "the previous capture, still in the buffer, is not taken";
+  EXPECT_EQ(0, ApplyIconLayout(nullptr, &client_, saved));
+  EXPECT_LT(GetTickCount64() - start, 1500u) << "refused at once";
+  DWORD_PTR ignored = 0;
+  const HWND agent = client_.agentWindow;
+  EXPECT_TRUE(SendMessageTimeoutA(agent, WM_CLOSE, 0, 0, SMTO_NORMAL, 2000, &ignored));
+  EXPECT_TRUE(IsWindow(agent)) << "the close waits for the running command";
+  WINE_GAP(true, "Wine never unloads a hook library: the library's hold, given back only inside the hook, is not observable");
+  first.join();
+  EXPECT_EQ(1u, firstResult) << "the first capture completes";
+  for (int i = 0; i < 250 && IsWindow(agent); ++i) Sleep(20);
+  EXPECT_FALSE(IsWindow(agent)) << "the close is carried out after it";
+  EXPECT_EQ(std::vector<std::string>({"Unable to retrieve icons position", "Unable to set icons position"}), Messages());
+  ASSERT_NE(0u, CaptureIconLayout(nullptr, &client_, &saved)) << "connects again";
+
+  InitCommonControls();
+  HWND foreign = CreateWindowA(WC_LISTVIEWA, "", LVS_ICON, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+  for (LPARAM window : {reinterpret_cast<LPARAM>(foreign), reinterpret_cast<LPARAM>(desktop_->defView()), LPARAM{0x12345}})
+    for (uintptr_t command : {AGENT_CMD_CAPTURE, AGENT_CMD_APPLY}) EXPECT_EQ(0u, Send(command, window)) << window;
+  ASSERT_TRUE(PrepareMemory(8 + kIconRecordSize + kTransferSlack, kApplyBufferName, Blob({{"Target", 400, 500}}).data(),
+                            8 + kIconRecordSize));
+  for (uintptr_t command : {uintptr_t{1}, uintptr_t{4}, ~uintptr_t{0}}) Send(command);
+  DestroyWindow(foreign);
+  EXPECT_EQ(10, Icons()[0].x);
+
+  client_.commandTimeoutMs = 1000;
+  ASSERT_TRUE(desktop_->Hang(4000));
+  const ULONGLONG hung = GetTickCount64();
+  OwnedIconLayout stale;
+  EXPECT_EQ(0u, CaptureIconLayout(nullptr, &client_, &stale));
+  EXPECT_EQ(nullptr, stale.bytes.get());
+  EXPECT_EQ(0, ApplyIconLayout(nullptr, &client_, saved));
+  EXPECT_LT(GetTickCount64() - hung, 3500u) << "each command gave up after its time limit";
+  EXPECT_EQ(std::vector<std::string>({"Unable to retrieve icons position", "Unable to set icons position"}), Messages());
+  while (GetTickCount64() - hung < 4500) Sleep(100);  // the shell answers again
+  client_.commandTimeoutMs = 30000;
+
+  // A layout beyond the bound is refused before the shell is asked to search for it.
+  std::vector<uint8_t> huge = Blob(std::vector<Icon>(kMaxIconRecords + 1, Icon{"Same", 1, 1}));
+  OwnedIconLayout oversized;
+  oversized.bytes.reset(new uint8_t[huge.size() + kReceiveSlack]);
+  std::memcpy(oversized.bytes.get(), huge.data(), huge.size());
+  oversized.length = static_cast<uint32_t>(huge.size());
+  EXPECT_EQ(0, ApplyIconLayout(nullptr, &client_, oversized));
+  EXPECT_EQ(std::vector<std::string>({"Unable to set icons position: the layout holds 10001 icons, more than the 10000 Kestrin restores"}),
+            Messages());
+  EXPECT_FALSE(AgentSessionEnding(&client_, FALSE));
+  EXPECT_TRUE(IsWindow(client_.agentWindow)) << "a refused session end keeps the agent";
+  EXPECT_EQ(0, desktop_->Faults());
+}
+
+// An x86 program on a 64-bit shell (or the other way round) cannot hook it: said at once.
+TEST(OtherArchitecture, ShellIsRefusedWithoutAHook) {
+  if (const char* why = std::getenv("KESTRIN_NO_32BIT"); why && sizeof(void*) == 8)
+    GTEST_SKIP() << "needs the x86 stand-in desktop, but " << why;
+  SetMessageSink(Collect);
+  std::string error;
+  StandinOptions other;
+  other.executable = sizeof(void*) == 8 ? "..\\..\\x86\\bin\\standin.exe" : "..\\..\\x64\\bin\\standin.exe";
+  auto desktop = StandinDesktop::Start(other, &error);
+  ASSERT_TRUE(desktop) << error;
+  AgentClient client;
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(0, ConnectAgent(nullptr, &client, true));
+  EXPECT_LT(GetTickCount64() - start, kAgentWakeUpTimeoutMs - 1000) << "no wait for a wake-up";
+  EXPECT_EQ(0, SetExplorerHook(0)) << "no hook was installed";
+  SetMessageSink(nullptr);
+  EXPECT_EQ(std::vector<std::string>({"Unable to access desktop"}), Messages());
+}
+
+// Once the new snapshot is complete, a snapshot is always left under its own name,
+// whatever the calls that put it in place fail with.
+struct PlacementFailure {
+  static inline DWORD replaceError, moveError;
+  static inline bool replaceRemovesOld;
+  static BOOL WINAPI Replace(LPCSTR replaced, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID) {
+    if (replaceRemovesOld) DeleteFileA(replaced);
+    return SetLastError(replaceError), FALSE;
+  }
+  static BOOL WINAPI Move(LPCSTR from, LPCSTR to, DWORD flags) {
+    return moveError ? (SetLastError(moveError), FALSE) : MoveFileExA(from, to, flags);
+  }
+};
+
+TEST(SnapshotPlacement, FailuresLeaveASnapshotUnderItsName) {
+  SetMessageSink(Collect);
+  std::string path, bytes;
+  ASSERT_TRUE(SnapshotPath(&path));
+  snapshotPlacementCalls = {PlacementFailure::Replace, PlacementFailure::Move};
+  DEVMODEA mode = {};
+  mode.dmSize = sizeof mode;
+  OwnedIconLayout icons;
+  icons.bytes.reset(new uint8_t[8 + kReceiveSlack]{8});
+  icons.length = 8;
+  struct Case {
+    DWORD replaceError;
+    bool oldRemoved;
+    DWORD moveError;
+    bool saved;
+  };
+  for (const Case& c : {Case{ERROR_UNABLE_TO_REMOVE_REPLACED, false, 0, true}, Case{ERROR_FILE_NOT_FOUND, true, 0, true},
+                        Case{ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, ERROR_ACCESS_DENIED, true},
+                        Case{ERROR_SHARING_VIOLATION, false, ERROR_SHARING_VIOLATION, false}}) {
+    SCOPED_TRACE(c.replaceError);
+    HANDLE old = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD wrote = 0;
+    ASSERT_TRUE(WriteFile(old, "old", 3, &wrote, nullptr) && CloseHandle(old));
+    PlacementFailure::replaceError = c.replaceError, PlacementFailure::moveError = c.moveError;
+    PlacementFailure::replaceRemovesOld = c.oldRemoved;
+    EXPECT_EQ(c.saved ? 1 : 0, WriteSnapshotFile(nullptr, mode, icons, GammaTriple{}));
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const DWORD size = GetFileSize(file, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(c.saved ? sizeof mode + 8 + 24 : 3u, size) << "the new snapshot, or the old one";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((path.substr(0, path.size() - 4) + ".tmp").c_str()));
+  }
+  snapshotPlacementCalls = SnapshotPlacementCalls();
+  DeleteFileA(path.c_str());
+  SetMessageSink(nullptr);
+  char reason[256] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_SHARING_VIOLATION, 0, reason,
+                 sizeof reason, nullptr);
+  EXPECT_EQ(std::vector<std::string>({std::string("Unable to save information : ") + reason}), Messages());
+}
+
+// The display here always gives its ramp, so the device call's failure is made on a
+// memory context, which has none.
+TEST(GammaDeviceCall, FailureOnAContextWithoutARampIsReported) {
+  WINE_GAP(true, "the test display always gives its ramp: ReadGamma's failure is reached only through the callback");
+  GammaRamp ramp{};
+  GammaRequest request;
+  request.ramp = &ramp;
+  HDC memory = CreateCompatibleDC(nullptr);
+  for (int32_t readMode : {1, 0}) {
+    request.result = 1, request.readMode = readMode;
+    EXPECT_EQ(FALSE, GammaMonitorProc(nullptr, memory, nullptr, reinterpret_cast<LPARAM>(&request)));
+    EXPECT_EQ(0, request.result) << "readMode " << readMode;
+  }
+  DeleteDC(memory);
+}
+
+}  // namespace
