@@ -32,7 +32,7 @@ int Fail(const std::string& what) {
 
 int main() {
   std::string error;
-  auto desktop = StandinDesktop::Start({}, &error);
+  auto desktop = StandinDesktop::Start(&error);
   if (!desktop) return Fail("stand-in desktop: " + error);
   for (int i = 0; i < kIcons; ++i) {
     if (!desktop->AddIcon("Icon number " + std::to_string(i), 10 + 70 * (i % 25), 10 + 70 * (i / 25)))

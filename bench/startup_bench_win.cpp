@@ -52,7 +52,7 @@ bool ShownWindowOf(DWORD processId, const Program& program) {
 // One start on a fresh stand-in desktop: Wine never unloads the agent library from a
 // process, so a second Kestrin.exe on the same stand-in would get no wake-up.
 bool MeasureOnce(const std::string& dir, Program* program, std::string* error) {
-  auto desktop = StandinDesktop::Start({}, error);
+  auto desktop = StandinDesktop::Start(error);
   if (!desktop) return false;
   for (int i = 0; i < kIcons; ++i) {
     if (!desktop->AddIcon("Icon number " + std::to_string(i), 10 + 75 * (i % 10), 10 + 75 * (i / 10))) {

@@ -130,16 +130,16 @@ class KestrinE2E : public testing::Test {
     EXPECT_EQ("", guard_.Restore());
   }
 
-  void StartDesktop(const std::vector<StandinIcon>& icons) {
+  void StartDesktop(const std::vector<StandinIcon>& icons, bool underWorkerW = false) {
     std::string error;
     desktop_.reset();
-    ASSERT_TRUE(desktop_ = StandinDesktop::Start({}, &error)) << error;
+    ASSERT_TRUE(desktop_ = StandinDesktop::Start(&error, underWorkerW)) << error;
     for (const StandinIcon& icon : icons) ASSERT_TRUE(desktop_->AddIcon(icon.label, icon.x, icon.y));
   }
   void StartKestrin(const std::string& arguments = "") {
     std::string error;
     k_.reset();
-    ASSERT_TRUE(k_ = Kestrin::Start(dir_->ProgramPath(), arguments, &error)) << error;
+    ASSERT_TRUE(k_ = Kestrin::Start(dir_->File("Kestrin.exe"), arguments, &error)) << error;
     ASSERT_TRUE(k_->WaitForMainWindow(30000)) << "no main window";
     ASSERT_TRUE(k_->WaitIdle());
   }
@@ -190,7 +190,7 @@ class KestrinE2E : public testing::Test {
   }
   // Kestrin's command line to its end: its exit code and its standard error.
   long Run(const std::string& arguments, std::string* lines) {
-    return RunAndRead("\"" + dir_->ProgramPath() + "\" " + arguments, lines);
+    return RunAndRead("\"" + dir_->File("Kestrin.exe") + "\" " + arguments, lines);
   }
   // What the screen shows of the window, for the README (scripts/screenshots).
   void Screenshot(HWND window, const std::string& name) {
@@ -287,13 +287,13 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
   EXPECT_NEAR((work.left + work.right - (full.right - full.left)) / 2, full.left, 1) << "centred at full size";
   EXPECT_NEAR((work.top + work.bottom - (full.bottom - full.top)) / 2, full.top, 1);
-  EXPECT_TRUE(k.IsVisible(IDC_ALL_USERS)) << "shows again when unfolded";
+  EXPECT_TRUE(IsWindowVisible(k.Control(IDC_ALL_USERS))) << "shows again when unfolded";
   ASSERT_NO_FATAL_FAILURE(ExpectTextsFit());
   ASSERT_NO_FATAL_FAILURE(Screenshot(k.main(), "unfolded"));
 
   // A second start brings the running window forward and ends.
   std::string error;
-  auto second = Kestrin::Start(dir_->ProgramPath(), "", &error);
+  auto second = Kestrin::Start(dir_->File("Kestrin.exe"), "", &error);
   ASSERT_TRUE(second) << error;
   DWORD code = 1;
   ASSERT_TRUE(second->WaitForExit(15000, &code));
@@ -336,8 +336,8 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   EXPECT_EQ(time, k.Text(IDC_SAVE_TIME));
   for (int id : {IDC_RESTORE_SAVED, IDC_APPLY_SAVED_MODE, IDC_APPLY_SAVED_ICONS, IDC_APPLY_SAVED_GAMMA})
     EXPECT_TRUE(k.IsEnabled(id)) << id;
-  const std::string snapshotName = dir_->SnapshotPath().substr(dir_->path().size());
-  EXPECT_EQ(std::vector<std::string>({"Kestrin.exe", "Lumiq.dll", snapshotName}), FileNames(dir_->path()));
+  const std::string snapshotName = dir_->SnapshotPath().substr(dir_->path.size());
+  EXPECT_EQ(std::vector<std::string>({"Kestrin.exe", "Lumiq.dll", snapshotName}), FileNames(dir_->path));
 
   // "Undo": the start-up mode, then after the pause the start-up icons; the gamma stays.
   {
@@ -416,7 +416,7 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   ASSERT_TRUE(k_->Click(IDC_RESTORE_GAMMA_CHECK));
   k_->PostKey(VK_ESCAPE);
   ASSERT_NO_FATAL_FAILURE(ExpectEnded());
-  EXPECT_EQ(Options(1, 1, 0), File(dir_->OptionsPath()));
+  EXPECT_EQ(Options(1, 1, 0), File(dir_->File("Kestrin.ini")));
   EXPECT_EQ(0, desktop_->Faults()) << "memory faults inside the shell";
 }
 
@@ -424,7 +424,7 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
 // a check box does not end the program; a session's end writes nothing.
 TEST_F(KestrinE2E, OptionsAndTheWaysOut) {
   ASSERT_NO_FATAL_FAILURE(StartDesktop({}));
-  ASSERT_TRUE(WriteFileBytes(dir_->OptionsPath(), "[OPTIONS]\r\nCHECK_ICONS=0\r\n"));  // the others missing: ticked
+  ASSERT_TRUE(WriteFileBytes(dir_->File("Kestrin.ini"), "[OPTIONS]\r\nCHECK_ICONS=0\r\n"));  // the others missing: ticked
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   ExpectChecks(BST_UNCHECKED, BST_CHECKED, BST_CHECKED);
   ASSERT_TRUE(k_->Click(IDC_RESTORE_MODE_CHECK));
@@ -434,7 +434,7 @@ TEST_F(KestrinE2E, OptionsAndTheWaysOut) {
   else
     k_->Press(IDCANCEL);
   ASSERT_NO_FATAL_FAILURE(ExpectEnded());
-  EXPECT_EQ(Options(0, 0, 1), File(dir_->OptionsPath()));
+  EXPECT_EQ(Options(0, 0, 1), File(dir_->File("Kestrin.ini")));
 
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   ExpectChecks(BST_UNCHECKED, BST_UNCHECKED, BST_CHECKED);
@@ -446,10 +446,10 @@ TEST_F(KestrinE2E, OptionsAndTheWaysOut) {
   ASSERT_TRUE(k_->Click(IDC_RESTORE_MODE_CHECK));
   k_->SysCommand(SC_CLOSE);
   ASSERT_NO_FATAL_FAILURE(ExpectEnded());
-  EXPECT_EQ(Options(0, 1, 1), File(dir_->OptionsPath()));
+  EXPECT_EQ(Options(0, 1, 1), File(dir_->File("Kestrin.ini")));
 
   // The session ends: the agent goes at the query, and nothing is written.
-  ASSERT_TRUE(DeleteFileA(dir_->OptionsPath().c_str()));
+  ASSERT_TRUE(DeleteFileA(dir_->File("Kestrin.ini").c_str()));
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   ASSERT_TRUE(FindWindowA(nullptr, kestrin::kAgentWindowTitle)) << "connected to the stand-in's agent";
   DWORD_PTR answer = 0;
@@ -458,7 +458,7 @@ TEST_F(KestrinE2E, OptionsAndTheWaysOut) {
   EXPECT_EQ(nullptr, FindWindowA(nullptr, kestrin::kAgentWindowTitle)) << "the agent window is closed";
   ASSERT_TRUE(SendMessageTimeoutA(k_->main(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer));
   k_.reset();  // the session's end takes the process
-  EXPECT_FALSE(FileExists(dir_->OptionsPath()));
+  EXPECT_FALSE(FileExists(dir_->File("Kestrin.ini")));
 }
 
 // No shell at the start: both messages before the window shows. A shell that comes later
@@ -482,7 +482,7 @@ TEST_F(KestrinE2E, AShellThatComesGoesAndComesBack) {
   ASSERT_TRUE(k_->Command(IDC_SAVE_CURRENT));
   ExpectBoxes({});
   EXPECT_EQ(Blob(kIcons), File(dir_->SnapshotPath()).substr(kRecordSize, Blob(kIcons).size()));
-  ASSERT_NO_FATAL_FAILURE(StartDesktop(Offset(kIcons, 300, 300)));  // the shell restarted
+  ASSERT_NO_FATAL_FAILURE(StartDesktop(Offset(kIcons, 300, 300), true));  // restarted, its DefView under a WorkerW
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS));
   ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kIcons));
   DWORD_PTR answer = 0;
@@ -540,8 +540,8 @@ TEST_F(KestrinE2E, SnapshotsHeldDamagedRefusedAndNamedOutsideTheCodePage) {
   ExpectBoxes({std::string("Unable to save information : ") + reason, std::string("Unable to access information : ") + reason},
               BoxIcon::kExclamation);
   EXPECT_EQ(damaged, File(dir_->SnapshotPath()));
-  EXPECT_EQ(std::vector<std::string>({"Kestrin.exe", "Lumiq.dll", dir_->SnapshotPath().substr(dir_->path().size())}),
-            FileNames(dir_->path()))
+  EXPECT_EQ(std::vector<std::string>({"Kestrin.exe", "Lumiq.dll", dir_->SnapshotPath().substr(dir_->path.size())}),
+            FileNames(dir_->path))
       << "no temporary file left";
 
   // A gamma the display refuses (below 1.0) and a mode it does not have change nothing.
@@ -674,11 +674,11 @@ TEST_F(KestrinE2E, AboutBoxAndASmallScreen) {
     return std::string(buffer);
   };
   // The version as the version resource gives it, e.g. "1.11".
-  DWORD ignored = 0, size = GetFileVersionInfoSizeA(dir_->ProgramPath().c_str(), &ignored);
+  DWORD ignored = 0, size = GetFileVersionInfoSizeA(dir_->File("Kestrin.exe").c_str(), &ignored);
   std::string info(size, '\0');
   char* value = nullptr;
   UINT length = 0;
-  ASSERT_TRUE(GetFileVersionInfoA(dir_->ProgramPath().c_str(), 0, size, info.data()) &&
+  ASSERT_TRUE(GetFileVersionInfoA(dir_->File("Kestrin.exe").c_str(), 0, size, info.data()) &&
               VerQueryValueA(info.data(), "\\StringFileInfo\\040904b0\\ProductVersion", reinterpret_cast<void**>(&value), &length));
   EXPECT_EQ("Kestrin Version " + std::string(value), text(IDC_ABOUT_VERSION));
   EXPECT_EQ("README-Windows.txt", text(IDC_ABOUT_LINK));

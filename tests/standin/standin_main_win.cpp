@@ -1,8 +1,8 @@
 // standin.exe: a stand-in shell desktop for the tests. Progman > SHELLDLL_DefView >
 // SysListView32 (with --workerw the DefView lies under a top-level WorkerW), owned by the
-// UI thread. A reader thread takes one command a line from stdin and hands it to the UI
-// thread with SendMessage, so every list-view call runs on the list view's own thread, as
-// inside Explorer. Replies are lines followed by "end"; labels travel hex-encoded.
+// UI thread. Commands arrive as WM_COPYDATA text at a message-only window of that thread
+// (titled with the process id), so every list-view call runs on the list view's own
+// thread, as inside Explorer; each reply's lines go to the mapping "KestrinStandin<pid>".
 #include <windows.h>
 #include <commctrl.h>
 
@@ -16,8 +16,6 @@ std::string BenchVerb(const std::string& verb, HWND listView);  // bench/standin
 
 namespace {
 
-constexpr UINT kCommandMsg = WM_APP + 1;
-constexpr UINT kFaultMsg = WM_APP + 2;
 HWND g_progman, g_workerw, g_listview, g_control;
 volatile LONG g_faults;
 // Wine's list view moves icons whatever LVS_AUTOARRANGE says, so the style at each move
@@ -113,6 +111,9 @@ std::string Run(const std::string& line) {
   if (v == "hang" && fields == 2 && a >= 0) return g_hangMs = static_cast<unsigned>(a), "ok\n";
   if (v == "pump" && fields == 2 && a >= 0) return g_pumpNextTextMs = static_cast<unsigned>(a), "ok\n";
   if (v == "pumping") return std::string("pumping ") + (g_pumping ? "1" : "0") + "\n";
+  if (v == "ready")
+    return "ready " + std::to_string(reinterpret_cast<uintptr_t>(GetParent(g_listview))) + " " +
+           std::to_string(reinterpret_cast<uintptr_t>(g_listview)) + " " + std::to_string(GetCurrentThreadId()) + "\n";
   if (v == "faults") return "faults " + std::to_string(g_faults) + "\n";
   const std::string bench = BenchVerb(v, g_listview);
   return bench.empty() ? "error unknown command: " + line + "\n" : bench;
@@ -132,43 +133,25 @@ __attribute__((noinline)) void ReadInvalidAddress() {
   (void)*reinterpret_cast<volatile int*>(invalid);
 }
 
+char* g_reply;  // the reply mapping's view
+constexpr size_t kReplySize = 1 << 20;
+
+constexpr UINT kFaultMsg = WM_APP + 2;
+
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == kFaultMsg) return ReadInvalidAddress(), 1;
-  if (msg != kCommandMsg) return DefWindowProcA(hwnd, msg, wp, lp);
-  RunCommand(reinterpret_cast<std::string*>(lp));
-  if (g_hangMs) {  // a hung shell: the reader writes the reply, this thread stops pumping
+  if (msg == WM_CLOSE) PostQuitMessage(0);
+  if (msg != WM_COPYDATA) return DefWindowProcA(hwnd, msg, wp, lp);
+  const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+  std::string cmd(static_cast<const char*>(data->lpData), data->cbData);
+  RunCommand(&cmd);
+  std::strncpy(g_reply, cmd.c_str(), kReplySize - 1);
+  if (g_hangMs) {  // a hung shell: the reply is out, then this thread stops pumping
     ReplyMessage(1);
     Sleep(g_hangMs);
     g_hangMs = 0;
   }
   return 1;
-}
-
-void Reply(const std::string& text) {
-  DWORD wrote = 0;
-  const std::string all = text + "end\n";
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), all.data(), static_cast<DWORD>(all.size()), &wrote, nullptr);
-}
-
-DWORD WINAPI ReadCommands(void*) {
-  std::string line;
-  char ch = 0;
-  DWORD got = 0;
-  while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &ch, 1, &got, nullptr) && got) {
-    if (ch == '\r') continue;
-    if (ch != '\n') {
-      line += ch;
-      continue;
-    }
-    if (line == "quit") break;
-    std::string cmd = line == "provoke-fault" ? "ok\n" : line;
-    SendMessageA(g_control, line == "provoke-fault" ? kFaultMsg : kCommandMsg, 0, reinterpret_cast<LPARAM>(&cmd));
-    Reply(cmd);
-    line.clear();
-  }
-  Reply("ok\n");
-  PostMessageA(g_control, WM_QUIT, 0, 0);
-  return 0;
 }
 
 HWND Window(const char* cls, DWORD style, HWND parent, HINSTANCE inst) {
@@ -179,9 +162,6 @@ HWND Window(const char* cls, DWORD style, HWND parent, HINSTANCE inst) {
 
 int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmdLine, int) {
   AddVectoredExceptionHandler(1, CountFaults);
-  // The pipes are ours alone: nothing we start may hold them open.
-  SetHandleInformation(GetStdHandle(STD_INPUT_HANDLE), HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(GetStdHandle(STD_OUTPUT_HANDLE), HANDLE_FLAG_INHERIT, 0);
   const bool workerw = std::strstr(cmdLine, "--workerw") != nullptr;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&icc);
@@ -211,15 +191,11 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmdLine, int) {
   SendMessageA(g_listview, LVM_DELETEALLITEMS, 0, 0);
   g_listviewProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(g_listview, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListViewHook)));
-  char ready[160];
-  std::snprintf(ready, sizeof ready, "ready %llu %llu %lu %lu\n",
-                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(defview)),
-                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(g_listview)), GetCurrentThreadId(),
-                GetCurrentProcessId());
-  Reply(ready);
-  HANDLE reader = CreateThread(nullptr, 0, ReadCommands, nullptr, 0, nullptr);
-  if (!reader) return 6;
-  CloseHandle(reader);
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kReplySize, ("KestrinStandin" + pid).c_str());
+  g_reply = mapping ? static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
+  if (!g_reply) return 5;
+  SetWindowTextA(g_control, pid.c_str());  // the client finds the stand-in by it
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
   return 0;

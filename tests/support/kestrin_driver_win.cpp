@@ -154,7 +154,7 @@ std::unique_ptr<ProgramDirectory> ProgramDirectory::Create(std::string* error) {
   const std::string path = TempDirectory() + "kestrin-test-" + std::to_string(GetCurrentProcessId()) + "-" +
                            std::to_string(InterlockedIncrement(&counter)) + "\\";
   if (!CreateDirectoryA(path.c_str(), nullptr)) return *error = "cannot create " + path, nullptr;
-  directory->path_ = path;
+  directory->path = path;
   for (const char* name : {"Kestrin.exe", "Lumiq.dll"})
     if (!CopyFileA((ExecutableDirectory() + name).c_str(), directory->File(name).c_str(), TRUE))
       return *error = std::string("cannot copy ") + name, nullptr;
@@ -163,7 +163,7 @@ std::unique_ptr<ProgramDirectory> ProgramDirectory::Create(std::string* error) {
 
 ProgramDirectory::~ProgramDirectory() {
   // A process that just ended may still hold its files for a moment.
-  for (int attempt = 0; attempt < 50 && !path_.empty() && !DeleteTree(path_); ++attempt) Sleep(100);
+  for (int attempt = 0; attempt < 50 && !path.empty() && !DeleteTree(path); ++attempt) Sleep(100);
 }
 
 std::string ProgramDirectory::SnapshotPath() const {
@@ -171,7 +171,7 @@ std::string ProgramDirectory::SnapshotPath() const {
   DWORD computerSize = sizeof computer, userSize = sizeof user;
   GetComputerNameA(computer, &computerSize);
   GetUserNameA(user, &userSize);
-  return path_ + computer + "_desktop_" + user + ".sav";
+  return path + computer + "_desktop_" + user + ".sav";
 }
 
 std::unique_ptr<Kestrin> Kestrin::Start(const std::string& program, const std::string& arguments, std::string* error) {
@@ -238,11 +238,6 @@ void Kestrin::Press(int id, WORD code) const {
   PostMessageA(main_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Control(id)));
 }
 
-bool Kestrin::Command(int id) {
-  Press(id);
-  return WaitIdle();
-}
-
 bool Kestrin::Click(int id) const {
   DWORD_PTR result = 0;
   return SendMessageTimeoutA(Control(id), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
@@ -265,16 +260,11 @@ bool Kestrin::WaitIdle(DWORD timeoutMs) {
   DWORD_PTR state = 0;
   for (const ULONGLONG end = GetTickCount64() + timeoutMs; GetTickCount64() < end;) {
     const bool openBefore = MessageBoxOf(threadId_) != nullptr;
-    size_t seenBefore;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      seenBefore = boxesSeen_;
-    }
+    const size_t seenBefore = boxesSeen_;
     SendMessageTimeoutA(marker, BM_SETSTATE, FALSE, 0, SMTO_NORMAL, 5000, &state);
     PostMessageA(marker, BM_SETSTATE, TRUE, 0);
     for (state = 0; GetTickCount64() < end && !(state & BST_PUSHED); Sleep(5))
       if (!SendMessageTimeoutA(marker, BM_GETSTATE, 0, 0, SMTO_NORMAL, 1000, &state) && !IsWindow(marker)) return false;
-    std::lock_guard<std::mutex> lock(mutex_);
     if ((state & BST_PUSHED) && !openBefore && !MessageBoxOf(threadId_) && boxesSeen_ == seenBefore)
       return SendMessageTimeoutA(marker, BM_SETSTATE, FALSE, 0, SMTO_NORMAL, 5000, &state) != 0;
   }
@@ -303,17 +293,12 @@ void Kestrin::Watch() {
     }
     HWND box = MessageBoxOf(threadId_, true);
     if (!box) continue;
+    ++boxesSeen_;
     SeenBox seen;
     seen.tick = GetTickCount64();
     seen.owner = GetWindow(box, GW_OWNER);
     seen.ownerVisible = seen.owner && IsWindowVisible(seen.owner);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++boxesSeen_;
-    }
-    seen.caption = WindowText(box);
-    seen.text = WindowText(GetDlgItem(box, kMessageTextId));
-    seen.icon = IconOf(box);
+    seen.caption = WindowText(box), seen.text = WindowText(GetDlgItem(box, kMessageTextId)), seen.icon = IconOf(box);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       boxes_.push_back(seen);

@@ -1,6 +1,6 @@
 // Drives a real Kestrin.exe from another process, as a user would: its own copy in a
 // temporary directory, its main window read and pressed by control id, its message boxes
-// read and answered with OK.
+// read and answered with OK from the start.
 #pragma once
 
 #include <windows.h>
@@ -21,42 +21,33 @@ bool ReadFileBytes(const std::string& path, std::string* bytes);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 std::vector<std::string> FileNames(const std::string& directory);  // plain files, sorted
-// Runs `commandLine` to its end (60 s at most) with standard output and error into
-// *output; its exit code, or -1 when it could not run or did not end.
+// Runs `commandLine` to its end (60 s at most), standard output and error into *output;
+// its exit code, or -1 when it could not run or did not end.
 long RunAndRead(const std::string& commandLine, std::string* output);
 
 // A temporary directory holding copies of Kestrin.exe and Lumiq.dll, removed with the object.
-class ProgramDirectory {
- public:
+struct ProgramDirectory {
   static std::unique_ptr<ProgramDirectory> Create(std::string* error);
   ~ProgramDirectory();
-  const std::string& path() const { return path_; }  // with trailing backslash
-  std::string File(const std::string& name) const { return path_ + name; }
-  std::string ProgramPath() const { return File("Kestrin.exe"); }
-  std::string OptionsPath() const { return File("Kestrin.ini"); }
+  std::string File(const std::string& name) const { return path + name; }
   std::string SnapshotPath() const;  // COMPUTER_desktop_USER.sav for this computer and user
-
- private:
-  std::string path_;
+  std::string path;                  // with its trailing backslash
 };
 
 enum class BoxIcon { kNone, kExclamation, kStop, kOther };
-
 struct SeenBox {
   std::string caption, text;
   BoxIcon icon = BoxIcon::kNone;
   HWND owner = nullptr;
   bool ownerVisible = false;  // when the box was found
-  ULONGLONG tick = 0;         // GetTickCount64 when the box was found
+  ULONGLONG tick = 0;         // GetTickCount64 then
 };
 
-// One running Kestrin.exe; its message boxes are recorded and answered from the start.
-// The process is terminated with the object if it still runs.
+// One running Kestrin.exe, terminated with the object if it still runs.
 class Kestrin {
  public:
   static std::unique_ptr<Kestrin> Start(const std::string& program, const std::string& arguments, std::string* error);
   ~Kestrin();
-
   bool IsRunning() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
   bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
   bool SawVisibleWindow() const { return sawVisibleWindow_; }
@@ -67,22 +58,18 @@ class Kestrin {
   HWND Control(int id) const { return GetDlgItem(main_, id); }
   std::string Text(int id) const;
   bool IsEnabled(int id) const { return IsWindowEnabled(Control(id)) != FALSE; }
-  bool IsVisible(int id) const { return IsWindowVisible(Control(id)) != FALSE; }
   int CheckState(int id) const;  // BM_GETCHECK, -1 when the control does not answer
   RECT Rect(int id = 0) const;   // the control's window rectangle; 0: the main window's
   HWND Focus() const;
-
-  // WM_COMMAND posted as a click on control `id` makes it (a command blocks the window's
-  // thread); Command also waits until it has ended.
+  // A click as the window receives it, posted: a command blocks the window's thread.
   void Press(int id, WORD code = BN_CLICKED) const;
-  bool Command(int id);
+  bool Command(int id) { return Press(id), WaitIdle(); }
   bool Click(int id) const;  // BM_CLICK, answered synchronously
   void SysCommand(WPARAM command) const { PostMessageA(main_, WM_SYSCOMMAND, command, 0); }
   void PostKey(UINT virtualKey) const;  // to the control with the focus
-  // Until everything posted to the window's thread so far has been taken and no message
-  // box is open or was shown meanwhile.
+  // Until everything posted to the window's thread so far has been taken, with no message
+  // box open or shown meanwhile.
   bool WaitIdle(DWORD timeoutMs = 30000);
-
   std::vector<SeenBox> TakeBoxes();
   bool WaitForBoxes(size_t count, DWORD timeoutMs);
 
@@ -95,9 +82,9 @@ class Kestrin {
   HWND main_ = nullptr;
   ULONGLONG mainVisibleTick_ = 0;
   std::atomic<bool> stop_{false}, sawVisibleWindow_{false};
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::vector<SeenBox> boxes_;
-  size_t boxesSeen_ = 0;
+  std::atomic<size_t> boxesSeen_{0};
   std::thread watcher_;
 };
 

@@ -1,10 +1,11 @@
-// Drives standin.exe, the stand-in desktop: one command a line over its stdin, the reply
-// lines up to "end" from its stdout.
+// Drives standin.exe, the stand-in desktop: a command is text sent as WM_COPYDATA to its
+// control window, the reply's lines are read from its reply mapping.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,23 +17,16 @@ struct StandinIcon {
   int y;
 };
 
-struct StandinOptions {
-  bool underWorkerW = false;  // DefView under a top-level WorkerW instead of Progman
-  std::string executable;     // another build's standin.exe, relative to this program's directory
-};
-
 class StandinDesktop {
  public:
-  // Starts the stand-in and waits (30 s at most) until it is ready.
-  static std::unique_ptr<StandinDesktop> Start(const StandinOptions& options, std::string* error);
+  // Starts the stand-in (from `executable` relative to this program's directory) and waits,
+  // 30 s at most, until it answers. With `underWorkerW`, the DefView lies under a WorkerW.
+  static std::unique_ptr<StandinDesktop> Start(std::string* error, bool underWorkerW = false,
+                                               const std::string& executable = "standin.exe");
   ~StandinDesktop();  // asks it to quit; terminates it if it does not
-  StandinDesktop(const StandinDesktop&) = delete;
-  StandinDesktop& operator=(const StandinDesktop&) = delete;
 
   HWND defView() const { return defView_; }
   HWND listView() const { return listView_; }
-  DWORD uiThreadId() const { return uiThreadId_; }
-  void Kill();  // as a crashed shell: no goodbye
 
   // False when the stand-in refused the command, did not answer within 30 s, or is gone.
   bool AddIcon(const std::string& label, int x, int y);
@@ -46,20 +40,19 @@ class StandinDesktop {
   bool PumpDuringNextTextRequest(unsigned ms);
   bool WaitUntilPumping(unsigned timeoutMs);
   long Faults();  // access violations inside the stand-in so far, -1 when it does not answer
-  bool ProvokeFault();
+  void ProvokeFault();
   // Moves the list view received, and how many came while LVS_AUTOARRANGE was set.
   bool MoveCounts(long* moves, long* whileAutoArranged);
   bool FloorMicroseconds(const char* verb, double* us);  // the benchmark's floor-capture/-apply
-
-  bool Exchange(const std::string& command, std::vector<std::string>* reply);
+  std::vector<std::string> Exchange(const std::string& command);  // the reply's lines
 
  private:
   StandinDesktop() = default;
-  bool ReadReply(std::vector<std::string>* reply);
+  template <typename... T>
+  bool Scan(const std::string& command, const char* format, T*... out);
 
-  kestrin::UniqueHandle process_, toChild_, fromChild_;
-  std::string pending_;
-  bool broken_ = false;
-  HWND defView_ = nullptr, listView_ = nullptr;
-  DWORD uiThreadId_ = 0;
+  kestrin::UniqueHandle process_, mapping_;
+  kestrin::MappedView reply_;
+  HWND control_ = nullptr, defView_ = nullptr, listView_ = nullptr;
+  std::mutex mutex_;  // one command at a time: the reply mapping is shared
 };
