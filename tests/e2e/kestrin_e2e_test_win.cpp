@@ -38,14 +38,6 @@ std::vector<StandinIcon> Offset(std::vector<StandinIcon> icons, int dx, int dy) 
 
 std::string U32(uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
 
-// The icon layout the file must hold: length, count, then per icon x, y and its label
-// in 260 zero-padded bytes.
-std::string Blob(const std::vector<StandinIcon>& icons) {
-  std::string blob = U32(static_cast<uint32_t>(8 + kIconRecordSize * icons.size())) + U32(static_cast<uint32_t>(icons.size()));
-  for (const StandinIcon& icon : icons) blob += U32(icon.x) + U32(icon.y) + icon.label + std::string(260 - icon.label.size(), '\0');
-  return blob;
-}
-
 std::vector<double> TripleAt(const std::string& file, size_t offset) {
   std::vector<double> triple(3, -1.0);
   if (file.size() >= offset + kTripleSize) std::memcpy(triple.data(), file.data() + offset, kTripleSize);
@@ -119,7 +111,7 @@ class ChangeRecorder {
 class KestrinE2E : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(guard_.saved()) << "the test display gives its modes and gamma ramp";
+    ASSERT_TRUE(guard_.saved) << "the test display gives its modes and gamma ramp";
     std::string error;
     ASSERT_TRUE(dir_ = ProgramDirectory::Create(&error)) << error;
   }
@@ -313,7 +305,7 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_REGISTRY_SETTINGS, &mode));
   ASSERT_TRUE(k.Command(IDC_SAVE_CURRENT));
   const std::string file = File(dir_->SnapshotPath());
-  const std::string blob = Blob(savedIcons);
+  const std::string blob = IconBlob(savedIcons);
   ASSERT_EQ(kRecordSize + blob.size() + kTripleSize, file.size());
   DEVMODEA stored;
   std::memcpy(&stored, file.data(), sizeof stored);
@@ -481,7 +473,7 @@ TEST_F(KestrinE2E, AShellThatComesGoesAndComesBack) {
   ASSERT_NO_FATAL_FAILURE(StartDesktop(kIcons));
   ASSERT_TRUE(k_->Command(IDC_SAVE_CURRENT));
   ExpectBoxes({});
-  EXPECT_EQ(Blob(kIcons), File(dir_->SnapshotPath()).substr(kRecordSize, Blob(kIcons).size()));
+  EXPECT_EQ(IconBlob(kIcons), File(dir_->SnapshotPath()).substr(kRecordSize, IconBlob(kIcons).size()));
   ASSERT_NO_FATAL_FAILURE(StartDesktop(Offset(kIcons, 300, 300), true));  // restarted, its DefView under a WorkerW
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS));
   ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kIcons));
@@ -702,8 +694,9 @@ TEST_F(KestrinE2E, AboutBoxAndASmallScreen) {
 
   // It opens the README beside the program, or says it is missing.
   PostMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  ASSERT_TRUE(k.WaitForBoxes(1, 10000));
+  ASSERT_TRUE(k.WaitIdle());
   const std::vector<SeenBox> boxes = k.TakeBoxes();
+  ASSERT_EQ(1u, boxes.size());
   EXPECT_TRUE(boxes[0].text == "README-Windows.txt is missing beside the program" && boxes[0].owner == about);
   ASSERT_TRUE(WriteFileBytes(dir_->File("README-Windows.txt"), "Kestrin\r\n"));
   PostMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));

@@ -70,21 +70,6 @@ BoxIcon IconOf(HWND box) {
   return BoxIcon::kOther;
 }
 
-bool DeleteTree(const std::string& directory) {
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((directory + "*").c_str(), &entry);
-  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry)) {
-    const std::string name = entry.cFileName, path = directory + name;
-    if (name == "." || name == "..") continue;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      DeleteTree(path + "\\");
-    else
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL), DeleteFileA(path.c_str());
-  }
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
-  return RemoveDirectoryA(directory.c_str()) != 0;
-}
-
 }  // namespace
 
 std::string ExecutableDirectory() {
@@ -163,7 +148,8 @@ std::unique_ptr<ProgramDirectory> ProgramDirectory::Create(std::string* error) {
 
 ProgramDirectory::~ProgramDirectory() {
   // A process that just ended may still hold its files for a moment.
-  for (int attempt = 0; attempt < 50 && !path.empty() && !DeleteTree(path); ++attempt) Sleep(100);
+  for (int attempt = 0; attempt < 50 && !path.empty() && !RemoveDirectoryA(path.c_str()); ++attempt, Sleep(100))
+    for (const std::string& name : FileNames(path)) DeleteFileA(File(name).c_str());
 }
 
 std::string ProgramDirectory::SnapshotPath() const {
@@ -274,14 +260,6 @@ bool Kestrin::WaitIdle(DWORD timeoutMs) {
 std::vector<SeenBox> Kestrin::TakeBoxes() {
   std::lock_guard<std::mutex> lock(mutex_);
   return std::move(boxes_);
-}
-
-bool Kestrin::WaitForBoxes(size_t count, DWORD timeoutMs) {
-  for (const ULONGLONG end = GetTickCount64() + timeoutMs; GetTickCount64() < end; Sleep(10)) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (boxes_.size() >= count) return true;
-  }
-  return false;
 }
 
 void Kestrin::Watch() {

@@ -71,7 +71,6 @@ class Kestrin {
   // box open or shown meanwhile.
   bool WaitIdle(DWORD timeoutMs = 30000);
   std::vector<SeenBox> TakeBoxes();
-  bool WaitForBoxes(size_t count, DWORD timeoutMs);
 
  private:
   Kestrin() = default;

@@ -116,22 +116,19 @@ bool SetCurrentSize(DWORD width, DWORD height) {
   return ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
 }
 
-ScreenStateGuard::ScreenStateGuard() { saved_ = ReadDisplayModes(&current_, &registry_) && ReadScreenRamp(&ramp_); }
+ScreenStateGuard::ScreenStateGuard() { saved = ReadDisplayModes(&current, &registry) && ReadScreenRamp(&ramp); }
 
 std::string ScreenStateGuard::Restore() {
-  if (!saved_) return "nothing was saved";
-  DEVMODEA registry = Mode(registry_), current = Mode(current_);
+  DEVMODEA registryMode = Mode(registry), currentMode = Mode(current);
   // The registry first without touching the screen, then the screen alone.
-  ChangeDisplaySettingsA(&registry, CDS_UPDATEREGISTRY | CDS_NORESET);
-  ChangeDisplaySettingsA(&current, 0);
-  Ramp ramp{};
-  std::string problems;
+  ChangeDisplaySettingsA(&registryMode, CDS_UPDATEREGISTRY | CDS_NORESET);
+  ChangeDisplaySettingsA(&currentMode, 0);
+  Ramp now{};
   ModeInfo nowCurrent, nowRegistry;
-  if (!ReadDisplayModes(&nowCurrent, &nowRegistry) || nowCurrent.Size() != current_.Size() ||
-      nowRegistry.Size() != registry_.Size())
-    problems += "the display modes did not come back\n";
-  if (!SetScreenRamp(ramp_) || !ReadScreenRamp(&ramp) || ramp != ramp_) problems += "the gamma ramp did not come back\n";
-  return problems;
+  const bool modes = ReadDisplayModes(&nowCurrent, &nowRegistry) && nowCurrent.Size() == current.Size() &&
+                     nowRegistry.Size() == registry.Size();
+  const bool gamma = SetScreenRamp(ramp) && ReadScreenRamp(&now) && now == ramp;
+  return !saved ? "nothing was saved" : std::string(modes ? "" : "the display modes did not come back. ") + (gamma ? "" : "The gamma ramp did not come back.");
 }
 
 std::vector<uint32_t> ScreenPixels(const RECT& area) {

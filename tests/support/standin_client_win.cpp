@@ -57,6 +57,14 @@ bool StandinDesktop::Scan(const std::string& command, const char* format, T*... 
   return reply.size() == 1 && std::sscanf(reply[0].c_str(), format, out...) == static_cast<int>(sizeof...(T));
 }
 
+std::string IconBlob(const std::vector<StandinIcon>& icons) {
+  auto u32 = [](size_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };  // little-endian
+  std::string blob = u32(8 + 268 * icons.size()) + u32(icons.size());
+  for (const StandinIcon& icon : icons)
+    blob += u32(static_cast<uint32_t>(icon.x)) + u32(static_cast<uint32_t>(icon.y)) + (icon.label + std::string(260, '\0')).substr(0, 260);
+  return blob;
+}
+
 namespace {
 std::string Place(int x, int y) { return " " + std::to_string(x) + " " + std::to_string(y) + " "; }
 }  // namespace

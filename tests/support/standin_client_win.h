@@ -17,6 +17,10 @@ struct StandinIcon {
   int y;
 };
 
+// The icon layout's bytes for these icons: length, count, then per icon x, y and the
+// label in 260 zero-padded bytes (cut there).
+std::string IconBlob(const std::vector<StandinIcon>& icons);
+
 class StandinDesktop {
  public:
   // Starts the stand-in (from `executable` relative to this program's directory) and waits,

@@ -29,21 +29,6 @@ std::vector<std::string> g_messages;
 void Collect(const std::string& text) { g_messages.push_back(text); }
 std::vector<std::string> Messages() { return std::move(g_messages); }
 
-struct Icon {
-  std::string label;
-  int32_t x, y;
-};
-std::vector<uint8_t> Blob(const std::vector<Icon>& icons) {
-  std::vector<uint8_t> blob(8 + kIconRecordSize * icons.size());
-  const uint32_t head[2] = {static_cast<uint32_t>(blob.size()), static_cast<uint32_t>(icons.size())};
-  std::memcpy(blob.data(), head, sizeof head);
-  for (size_t i = 0; i < icons.size(); ++i) {
-    uint8_t* record = &blob[8 + kIconRecordSize * i];
-    std::memcpy(record, &icons[i].x, 4), std::memcpy(record + 4, &icons[i].y, 4);
-    std::memcpy(record + 8, icons[i].label.data(), std::min<size_t>(icons[i].label.size(), 260));
-  }
-  return blob;
-}
 uint32_t U32(const void* at) {
   uint32_t v;
   std::memcpy(&v, at, 4);
@@ -56,7 +41,7 @@ class Seams : public testing::Test {
     SetMessageSink(Collect);
     std::string error;
     ASSERT_TRUE(desktop_ = StandinDesktop::Start(&error)) << error;
-    for (const Icon& icon : std::vector<Icon>{{"Target", 10, 10}, {"Other", 110, 10}, {std::string(300, 'M'), 210, 10}})
+    for (const StandinIcon& icon : std::vector<StandinIcon>{{"Target", 10, 10}, {"Other", 110, 10}, {std::string(300, 'M'), 210, 10}})
       ASSERT_TRUE(desktop_->AddIcon(icon.label, icon.x, icon.y));
     ASSERT_EQ(1, ConnectAgent(nullptr, &client_, true));
     ASSERT_EQ(GetWindowThreadProcessId(desktop_->listView(), nullptr), GetWindowThreadProcessId(client_.agentWindow, nullptr));
@@ -74,9 +59,9 @@ class Seams : public testing::Test {
                                     timeoutMs, &result));
     return result;
   }
-  DWORD_PTR Apply(const std::vector<uint8_t>& bytes, uint32_t size = 0) {
-    EXPECT_TRUE(PrepareMemory(size ? size : static_cast<uint32_t>(bytes.size()) + kTransferSlack, kApplyBufferName,
-                              bytes.data(), static_cast<uint32_t>(bytes.size())));
+  DWORD_PTR Apply(const std::string& bytes) {
+    EXPECT_TRUE(PrepareMemory(static_cast<uint32_t>(bytes.size()) + kTransferSlack, kApplyBufferName, bytes.data(),
+                              static_cast<uint32_t>(bytes.size())));
     return Send(AGENT_CMD_APPLY);
   }
   LPARAM List() const { return reinterpret_cast<LPARAM>(desktop_->listView()); }
@@ -100,20 +85,20 @@ TEST_F(Seams, RecordsAtTheirLimits) {
   EXPECT_EQ(210u, U32(longRecord));
 
   // Case-insensitive first match; coordinates cut to 16 bits; unknown labels skipped.
-  EXPECT_EQ(1u, Apply(Blob({{"nobody", 1, 1}, {"target", 70000, -70000}, {"TARGET", 70000, -70000}})));
+  EXPECT_EQ(1u, Apply(IconBlob({{"nobody", 1, 1}, {"target", 70000, -70000}, {"TARGET", 70000, -70000}})));
   EXPECT_EQ(0x1170, Icons()[0].x);
   EXPECT_EQ(int16_t(0xEE90), Icons()[0].y);
   // Auto-arrange is taken off for the apply, its three passes, and put back.
   long before = 0, moves = 0, arranged = 0;
   ASSERT_TRUE(desktop_->SetAutoArrange(true) && desktop_->MoveCounts(&before, &arranged));
-  EXPECT_EQ(1u, Apply(Blob({{"Other", 10, 10}, {"Target", 110, 10}})));
+  EXPECT_EQ(1u, Apply(IconBlob({{"Other", 10, 10}, {"Target", 110, 10}})));
   ASSERT_TRUE(desktop_->MoveCounts(&moves, &arranged));
   EXPECT_EQ(before + 6, moves);
   EXPECT_EQ(0, arranged) << "no move while the list view auto-arranges";
   unsigned style = 0;
   EXPECT_TRUE(desktop_->ListViewStyle(&style) && (style & LVS_AUTOARRANGE));
   ASSERT_TRUE(desktop_->SetAutoArrange(false));
-  EXPECT_EQ(1u, Apply(Blob({{"Target", 10, 10}, {"Other", 110, 10}})));
+  EXPECT_EQ(1u, Apply(IconBlob({{"Target", 10, 10}, {"Other", 110, 10}})));
   EXPECT_TRUE(desktop_->ListViewStyle(&style) && !(style & LVS_AUTOARRANGE)) << "auto-arrange not added";
   EXPECT_EQ(0, desktop_->Faults());
 }
@@ -121,23 +106,23 @@ TEST_F(Seams, RecordsAtTheirLimits) {
 // Apply buffers whose words lie, and buffers someone else made first: refused or clipped
 // to what lies inside, never a read or write outside them.
 TEST_F(Seams, SharedBuffersThatLie) {
-  const std::vector<uint8_t> move = Blob({{"Target", 500, 500}});
+  const std::string move = IconBlob({{"Target", 500, 500}});
   for (uint32_t length : {0xFFFFFFFFu, 0xFFFFFFF8u, 0xFFFFFFF6u, 0x7FFFFFFFu, 70000u, 7u, 0u}) {
-    std::vector<uint8_t> damaged = move;
+    std::string damaged = move;
     std::memcpy(damaged.data(), &length, 4);
     Apply(damaged);
     EXPECT_EQ(10, Icons()[0].x) << "length " << length << " must be refused";
   }
-  std::vector<uint8_t> beyond = move;
+  std::string beyond = move;
   std::memcpy(beyond.data() + 4, "\xff\xff\xff\x7f", 4);
   Apply(beyond);
   EXPECT_EQ(500, Icons()[0].x) << "a count past the data: the one whole record applies";
-  std::vector<uint8_t> cut = Blob({{"Target", 20, 30}, {"Other", 600, 600}});
+  std::string cut = IconBlob({{"Target", 20, 30}, {"Other", 600, 600}});
   const uint32_t cutLength = 8 + kIconRecordSize + 100;
   std::memcpy(cut.data(), &cutLength, 4);
   Apply(cut);
   EXPECT_TRUE(Icons()[0].x == 20 && Icons()[1].x == 110) << "no record past the length word";
-  std::vector<uint8_t> negative = Blob({{"Target", 77, 77}});
+  std::string negative = IconBlob({{"Target", 77, 77}});
   std::memcpy(negative.data() + 4, "\xff\xff\xff\xff", 4);
   Apply(negative);
   EXPECT_EQ(20, Icons()[0].x) << "a negative count means no records";
@@ -158,7 +143,7 @@ TEST_F(Seams, SharedBuffersThatLie) {
         CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0, 1 << 20, name));
     kestrin::MappedView view(MapViewOfFile(reserved.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
     ASSERT_TRUE(view && VirtualAlloc(view.get(), 4096, MEM_COMMIT, PAGE_READWRITE));
-    std::vector<uint8_t> reaching = move;
+    std::string reaching = move;
     const uint32_t claimed = 8 + 50 * kIconRecordSize;  // past the one committed page
     std::memcpy(reaching.data(), &claimed, 4);
     std::memcpy(view.get(), reaching.data(), reaching.size());
@@ -207,7 +192,7 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   HWND foreign = CreateWindowA(WC_LISTVIEWA, "", LVS_ICON, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
   for (LPARAM window : {reinterpret_cast<LPARAM>(foreign), reinterpret_cast<LPARAM>(desktop_->defView()), LPARAM{0x12345}})
     for (uintptr_t command : {AGENT_CMD_CAPTURE, AGENT_CMD_APPLY}) EXPECT_EQ(0u, Send(command, window)) << window;
-  ASSERT_TRUE(PrepareMemory(8 + kIconRecordSize + kTransferSlack, kApplyBufferName, Blob({{"Target", 400, 500}}).data(),
+  ASSERT_TRUE(PrepareMemory(8 + kIconRecordSize + kTransferSlack, kApplyBufferName, IconBlob({{"Target", 400, 500}}).data(),
                             8 + kIconRecordSize));
   for (uintptr_t command : {uintptr_t{1}, uintptr_t{4}, ~uintptr_t{0}}) Send(command);
   DestroyWindow(foreign);
@@ -226,7 +211,7 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   client_.commandTimeoutMs = 30000;
 
   // A layout beyond the bound is refused before the shell is asked to search for it.
-  std::vector<uint8_t> huge = Blob(std::vector<Icon>(kMaxIconRecords + 1, Icon{"Same", 1, 1}));
+  std::string huge = IconBlob(std::vector<StandinIcon>(kMaxIconRecords + 1, StandinIcon{"Same", 1, 1}));
   OwnedIconLayout oversized;
   oversized.bytes.reset(new uint8_t[huge.size() + kReceiveSlack]);
   std::memcpy(oversized.bytes.get(), huge.data(), huge.size());
