@@ -25,7 +25,7 @@ using namespace kestrin::test;
 
 namespace {
 
-constexpr ULONGLONG kPauseAtLeastMs = 1800;  // the 2 s settle pause, less what sampling loses
+constexpr LONGLONG kPauseAtLeastMs = 1800;  // the 2 s settle pause, less what sampling loses
 constexpr ULONGLONG kNoPauseBelowMs = 1500;
 constexpr size_t kRecordSize = 156, kIconRecordSize = 268, kTripleSize = 24;
 
@@ -63,7 +63,7 @@ class ChangeRecorder {
  public:
   struct Timeline {
     int cursorRound = -1, gammaRound = -1, modeRound = -1, iconsRound = -1, cursorBackRound = -1;
-    ULONGLONG cursor = 0, mode = 0, icons = 0;
+    LONGLONG cursor = 0, mode = 0, icons = 0;  // signed: a change that comes too early shows as negative
   };
   ChangeRecorder(StandinDesktop* desktop, HWND panel) : desktop_(desktop), panel_(panel), mode_(PanelText()) {
     ReadScreenRamp(&ramp_);
@@ -84,10 +84,10 @@ class ChangeRecorder {
       Ramp now{};
       if (t_.cursorRound >= 0 && t_.cursorBackRound < 0 && ShownCursor() == cursor_) t_.cursorBackRound = round;
       if (t_.iconsRound < 0 && desktop_->MoveCounts(&moves, &ignored_) && moves != moves_)
-        t_.iconsRound = round, t_.icons = GetTickCount64();
-      if (t_.modeRound < 0 && PanelText() != mode_) t_.modeRound = round, t_.mode = GetTickCount64();
+        t_.iconsRound = round, t_.icons = static_cast<LONGLONG>(GetTickCount64());
+      if (t_.modeRound < 0 && PanelText() != mode_) t_.modeRound = round, t_.mode = static_cast<LONGLONG>(GetTickCount64());
       if (t_.gammaRound < 0 && ReadScreenRamp(&now) && now != ramp_) t_.gammaRound = round;
-      if (t_.cursorRound < 0 && ShownCursor() != cursor_) t_.cursorRound = round, t_.cursor = GetTickCount64();
+      if (t_.cursorRound < 0 && ShownCursor() != cursor_) t_.cursorRound = round, t_.cursor = static_cast<LONGLONG>(GetTickCount64());
       if (last) break;
       Sleep(5);
     }
@@ -461,7 +461,7 @@ TEST_F(KestrinE2E, AShellThatComesGoesAndComesBack) {
   for (const SeenBox& box : ExpectBoxes({"Unable to access desktop", "Unable to retrieve icons position"})) EXPECT_TRUE(!box.ownerVisible && box.tick <= k_->mainVisibleTick()) << box.text;
   ULONGLONG pressed = GetTickCount64();
   ASSERT_TRUE(k_->Command(IDC_UNDO_ALL));
-  EXPECT_GE(GetTickCount64() - pressed, kPauseAtLeastMs);
+  EXPECT_GE(static_cast<LONGLONG>(GetTickCount64() - pressed), kPauseAtLeastMs);
   ExpectBoxes({"Unable to set icons position"});  // no start-up layout, after the pause
   pressed = GetTickCount64();
   ASSERT_TRUE(k_->Command(IDC_UNDO_ICONS));
