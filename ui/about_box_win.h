@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include "dialog_win.h"
+#include "kestrin_version.h"
 #include "resource_ids.h"
 #include "win_handle.h"
 
@@ -14,7 +15,7 @@ namespace kestrin {
 
 // What the box shows once initialised.
 constexpr char kAboutTitle[] = "About Kestrin";
-constexpr char kAboutVersionText[] = "Kestrin Version 1.11";
+constexpr char kAboutVersionText[] = "Kestrin Version " KESTRIN_VERSION_STRING;
 constexpr char kAboutDescription[] =
     "The program provides possibility to save and restore screen resolution, gamma and "
     "desktop icons position.";
