@@ -10,7 +10,7 @@
 #include "agent_protocol.h"
 #include "icon_layout.h"
 #include "icon_names.h"
-#include "lumiq.h"
+#include "lumiq_win.h"
 #include "transfer_buffer_win.h"
 #include "transfer_slot_win.h"
 

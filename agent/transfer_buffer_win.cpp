@@ -5,7 +5,7 @@
 
 #include "icon_layout.h"
 #include "icon_names.h"
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 

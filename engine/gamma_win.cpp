@@ -1,6 +1,7 @@
 #include "gamma_win.h"
 
 #include "message_box_win.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 
@@ -8,21 +9,6 @@ namespace {
 
 constexpr char kSetFailed[] = "Unable to set gamma adjustment";
 constexpr char kReadFailed[] = "Unable to retrieve gamma adjustment";
-
-// The whole screen's device context, released on every path.
-class ScreenDC {
- public:
-  ScreenDC() : dc_(GetDC(nullptr)) {}
-  ~ScreenDC() {
-    if (dc_) ReleaseDC(nullptr, dc_);
-  }
-  ScreenDC(const ScreenDC&) = delete;
-  ScreenDC& operator=(const ScreenDC&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
 
 // Runs `request` on the first monitor of the screen; its result stays 0 without one.
 int RunOnFirstMonitor(GammaRequest* request) {

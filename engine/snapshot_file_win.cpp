@@ -13,7 +13,7 @@
 #include "message_box_win.h"
 #include "snapshot_format.h"
 #include "text_rules.h"
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 
@@ -37,12 +37,6 @@ constexpr OptionKey kOptionKeys[] = {{"CHECK_ICONS", IDC_RESTORE_ICONS_CHECK},
 constexpr DWORD kOptionValueSize = 20;
 // Reads and writes go in pieces a DWORD count can carry.
 constexpr size_t kIoChunk = 1u << 30;
-
-struct FindHandleTraits {
-  static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { FindClose(h); }
-};
-using UniqueFind = UniqueResource<HANDLE, FindHandleTraits>;
 
 // The message, then " : " and the system's text for `error`; alone when error is 0.
 void Report(HWND window, const char* message, DWORD error) {

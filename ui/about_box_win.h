@@ -9,7 +9,7 @@
 #include "dialog_win.h"
 #include "kestrin_version.h"
 #include "resource_ids.h"
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 
@@ -23,12 +23,6 @@ constexpr char kAboutDescription[] =
 constexpr char kCopyrightLine[] = KESTRIN_COPYRIGHT;
 constexpr char kReadmeName[] = KESTRIN_README_NAME;
 constexpr COLORREF kAboutLinkColour = 0x00FA0000;  // blue 250
-
-struct FontTraits {
-  static bool IsValid(HFONT font) { return font != nullptr; }
-  static void Close(HFONT font) { DeleteObject(font); }
-};
-using UniqueFont = UniqueResource<HFONT, FontTraits>;
 
 class AboutBox : public Dialog {
  public:

@@ -13,7 +13,7 @@
 #include "message_box_win.h"
 #include "restore_win.h"
 #include "snapshot_file_win.h"
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 namespace {

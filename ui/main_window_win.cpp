@@ -131,10 +131,6 @@ MainWindow::MainWindow(HWND parent) : Dialog(IDD_MAIN, parent) {
   appIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP));
 }
 
-MainWindow::~MainWindow() {
-  if (headingFont) DeleteObject(headingFont);
-}
-
 BOOL MainWindow::OnInitDialog() {
   HWND window = hwnd();
   MarkMainWindow(window);
@@ -156,10 +152,7 @@ BOOL MainWindow::OnInitDialog() {
   GetWindowRect(GetDlgItem(window, IDCANCEL), &exitRect);
   // Dialog units scale with the DPI; this pixel margin must too (identical at 96 DPI).
   int dpi = 96;
-  if (HDC screen = GetDC(window)) {
-    dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(window, screen);
-  }
+  if (const ScreenDC screen(window); screen.get()) dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
   foldedRect.bottom = exitRect.bottom + MulDiv(kFoldMargin, dpi, 96);
   isUnfolded = 1;
 
@@ -182,10 +175,10 @@ BOOL MainWindow::OnInitDialog() {
       SendDlgItemMessageA(window, IDC_SAVE_CURRENT, WM_GETFONT, 0, 0));
   if (dialogFont && GetObjectA(dialogFont, sizeof font, &font) == sizeof font) {
     font.lfWeight = FW_BOLD;
-    headingFont = CreateFontIndirectA(&font);
+    headingFont.reset(CreateFontIndirectA(&font));
   }
   for (int id : kHeadingControls)
-    SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(headingFont), TRUE);
+    SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(headingFont.get()), TRUE);
 
   if (!ConnectAgent(window, &agent, false)) ConnectAgent(window, &agent, true);
   CaptureIconLayout(window, &agent, &startup.startupIcons);

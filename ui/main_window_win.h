@@ -8,6 +8,7 @@
 
 #include "dialog_win.h"
 #include "engine_state_win.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 
@@ -17,7 +18,6 @@ constexpr DWORD MODE_SETTLE_MS = 2000;
 class MainWindow : public Dialog {
  public:
   explicit MainWindow(HWND parent = nullptr);
-  ~MainWindow() override;
 
   // Commands, bound to their controls by the command map.
   void ToggleFold();
@@ -54,7 +54,7 @@ class MainWindow : public Dialog {
   RECT foldedRect = {};
   int isUnfolded = 0;
   std::vector<HWND> foldHidden;  // children the fold hid
-  HFONT headingFont = nullptr;
+  UniqueFont headingFont;  // outlives the window that draws with it
   AgentClient agent;
   StartupState startup;
   HICON appIcon = nullptr;

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "screen_capture_win.h"
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin::e2e {
 namespace {
@@ -126,27 +126,6 @@ BOOL CALLBACK FindTitledWindow(HWND window, LPARAM param) {
   }
   return FALSE;
 }
-
-struct FindTraits {
-  static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { FindClose(h); }
-};
-using UniqueFind = kestrin::UniqueResource<HANDLE, FindTraits>;
-
-// The screen's device context for the object's life.
-class ScreenDc {
- public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
-  ~ScreenDc() {
-    if (dc_) ReleaseDC(nullptr, dc_);
-  }
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
 
 ULONGLONG Deadline(DWORD timeoutMs) { return GetTickCount64() + timeoutMs; }
 DWORD Remaining(ULONGLONG deadline) {
@@ -515,12 +494,12 @@ void Kestrin::Watch() {
 // ---------------------------------------------------------------- screen state
 
 bool ReadScreenRamp(Ramp* ramp) {
-  ScreenDc screen;
+  ScreenDC screen;
   return screen.get() && GetDeviceGammaRamp(screen.get(), ramp->data());
 }
 
 bool SetScreenRamp(const Ramp& ramp) {
-  ScreenDc screen;
+  ScreenDC screen;
   Ramp copy = ramp;
   return screen.get() && SetDeviceGammaRamp(screen.get(), copy.data());
 }

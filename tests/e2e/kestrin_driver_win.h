@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin::e2e {
 

@@ -12,7 +12,7 @@
 #include "agent_protocol.h"
 #include "engine_test_support_win.h"
 #include "icon_layout.h"
-#include "lumiq.h"
+#include "lumiq_win.h"
 #include "standin_client_win.h"
 
 using namespace kestrin;

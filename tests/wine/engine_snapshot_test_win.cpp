@@ -14,7 +14,7 @@
 #include "display_mode_win.h"
 #include "engine_test_support_win.h"
 #include "gamma_win.h"
-#include "lumiq.h"
+#include "lumiq_win.h"
 #include "message_box_win.h"
 #include "snapshot_file_win.h"
 #include "standin_client_win.h"

@@ -14,9 +14,9 @@
 #include "agent_link_win.h"
 #include "agent_protocol.h"
 #include "icon_layout.h"
-#include "lumiq.h"
+#include "lumiq_win.h"
 #include "standin_client_win.h"
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 using namespace kestrin;
 
