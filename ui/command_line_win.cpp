@@ -6,13 +6,15 @@
 #include <vector>
 
 #include "agent_client_win.h"
-#include "resource_ids.h"
 #include "display_mode_win.h"
 #include "gamma_win.h"
 #include "main_window_win.h"
 #include "message_box_win.h"
+#include "options_file_win.h"
+#include "resource_ids.h"
 #include "restore_win.h"
-#include "snapshot_file_win.h"
+#include "saved_panel_win.h"
+#include "snapshot_paths_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {

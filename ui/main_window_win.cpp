@@ -4,13 +4,14 @@
 
 #include "about_box_win.h"
 #include "agent_client_win.h"
-#include "resource_ids.h"
 #include "display_mode_win.h"
 #include "gamma_win.h"
 #include "message_box_win.h"
+#include "options_file_win.h"
+#include "resource_ids.h"
 #include "restore_win.h"
+#include "saved_panel_win.h"
 #include "single_instance_win.h"
-#include "snapshot_file_win.h"
 
 namespace kestrin {
 namespace {

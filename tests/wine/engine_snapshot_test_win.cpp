@@ -16,8 +16,12 @@
 #include "gamma_win.h"
 #include "lumiq_win.h"
 #include "message_box_win.h"
+#include "options_file_win.h"
+#include "saved_panel_win.h"
 #include "snapshot_file_win.h"
+#include "snapshot_paths_win.h"
 #include "standin_client_win.h"
+#include "uninstall_win.h"
 #include "text_rules.h"
 
 using namespace kestrin;
