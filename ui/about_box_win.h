@@ -37,6 +37,7 @@ class AboutBox : public Dialog {
   bool OnCommand(int id) override;
 
  private:
+  // A click on each control, named after its id (IDOK: OnOk).
   void OnOk();
   void OnCancel();
 

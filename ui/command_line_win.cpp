@@ -92,7 +92,10 @@ class HiddenMainDialog {
   HWND window_ = nullptr;
 };
 
-void Restore(HWND window, AgentClient* agent, const CommandLine& command) {
+// One handler per switch, named after it (/Save: OnSave).
+void OnSave(HWND window, AgentClient* agent) { SaveSnapshot(window, agent); }
+
+void OnRestore(HWND window, AgentClient* agent, const CommandLine& command) {
   std::string path;
   if (SnapshotPath(&path) && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
     // The window's button stays disabled without a snapshot; here it must be said.
@@ -107,7 +110,7 @@ void Restore(HWND window, AgentClient* agent, const CommandLine& command) {
 
 // Remembers the screen, runs the program to its end, puts the screen back: the mode, the
 // settle pause, the icons, then the gamma ramp, which a mode change may have reset.
-DWORD Run(HWND window, AgentClient* agent, const std::string& program) {
+DWORD OnRun(HWND window, AgentClient* agent, const std::string& program) {
   StartupState before;
   CaptureStartupDisplayMode(&before);
   GammaRamp ramp{};
@@ -160,11 +163,11 @@ int RunCommandLine(const CommandLine& command) {
     if (!dialog.hwnd()) {
       Failure("Unable to create the program's controls");
     } else if (command.mode == CommandMode::kSave) {
-      SaveSnapshot(dialog.hwnd(), &agent);
+      OnSave(dialog.hwnd(), &agent);
     } else if (command.mode == CommandMode::kRestore) {
-      Restore(dialog.hwnd(), &agent, command);
+      OnRestore(dialog.hwnd(), &agent, command);
     } else if (command.mode == CommandMode::kRun) {
-      code = Run(dialog.hwnd(), &agent, command.program);
+      code = OnRun(dialog.hwnd(), &agent, command.program);
     }
     DisconnectAgent(&agent);
   }
