@@ -68,9 +68,9 @@ int ReadGamma(HWND owner, GammaTriple* out) {
   request.ramp = &ramp;
   const int read = RunOnFirstMonitor(&request);
   if (read != 0) {
-    triple.red = EstimateGammaExponent(ramp.data(), 0);
-    triple.green = EstimateGammaExponent(ramp.data(), 1);
-    triple.blue = EstimateGammaExponent(ramp.data(), 2);
+    triple.red = EstimateGammaExponent(ramp.data(), kRedChannel);
+    triple.green = EstimateGammaExponent(ramp.data(), kGreenChannel);
+    triple.blue = EstimateGammaExponent(ramp.data(), kBlueChannel);
   }
   if (out) *out = triple;
   if (read == 0) {

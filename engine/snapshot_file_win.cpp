@@ -1,5 +1,6 @@
 #include "snapshot_file_win.h"
 
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <string>
@@ -177,6 +178,9 @@ int LoadSnapshotFile(HWND window, const std::string& path, DEVMODEA* mode, Owned
 }  // namespace
 
 static_assert(sizeof(DEVMODEA) == kDisplayRecordSize, "the display record is stored raw");
+static_assert(offsetof(DEVMODEA, dmSize) == kDisplayRecordSizeOffset &&
+                  offsetof(DEVMODEA, dmDriverExtra) == kDisplayRecordExtraOffset,
+              "the decoder checks the record's own size fields");
 
 int LoadSnapshot(HWND window, DEVMODEA* mode, OwnedIconLayout* icons, SYSTEMTIME* saveTime,
                  GammaTriple* gamma) {

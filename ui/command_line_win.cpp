@@ -20,6 +20,10 @@
 namespace kestrin {
 namespace {
 
+// An extended dialog template starts with u16 version, u16 signature, u32 help id and u32
+// extended style; then comes the u32 style.
+constexpr size_t kTemplateStyleOffset = 2 * sizeof(WORD) + 2 * sizeof(DWORD);  // 12
+
 // Where the lines go: standard error when the caller redirected it, and the console the
 // program was started from, if any (a windowed program has none of its own).
 class Lines {
@@ -67,13 +71,12 @@ class HiddenMainDialog {
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
     const auto* bytes = static_cast<const BYTE*>(loaded ? LockResource(loaded) : nullptr);
     const DWORD size = found ? SizeofResource(instance, found) : 0;
-    // An extended template: version, signature, help id, extended style, then the style.
-    if (!bytes || size < 16) return;
-    std::vector<BYTE> copy(bytes, bytes + size);
     DWORD style;
-    memcpy(&style, copy.data() + 12, sizeof style);
+    if (!bytes || size < kTemplateStyleOffset + sizeof style) return;
+    std::vector<BYTE> copy(bytes, bytes + size);
+    memcpy(&style, copy.data() + kTemplateStyleOffset, sizeof style);
     style &= ~static_cast<DWORD>(WS_VISIBLE);
-    memcpy(copy.data() + 12, &style, sizeof style);
+    memcpy(copy.data() + kTemplateStyleOffset, &style, sizeof style);
     window_ = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), nullptr, Proc, 0);
     if (!window_) return;
     CheckDlgButton(window_, IDC_APPLY_AND_SAVE, BST_CHECKED);
@@ -137,8 +140,9 @@ DWORD OnRun(HWND window, AgentClient* agent, const std::string& program) {
   // The ramp as it was read; a platform that refuses a ramp read back from the device
   // (Wine checks its shape) gets the one built from its estimated exponents instead.
   if (haveRamp && !SetScreenRamp(&ramp) &&
-      !BuildAndSetGamma(EstimateGammaExponent(ramp.data(), 0), EstimateGammaExponent(ramp.data(), 1),
-                        EstimateGammaExponent(ramp.data(), 2)))
+      !BuildAndSetGamma(EstimateGammaExponent(ramp.data(), kRedChannel),
+                        EstimateGammaExponent(ramp.data(), kGreenChannel),
+                        EstimateGammaExponent(ramp.data(), kBlueChannel)))
     Failure("Unable to set gamma adjustment");
   return code;
 }
