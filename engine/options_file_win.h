@@ -5,8 +5,8 @@
 
 namespace kestrin {
 
-// Check boxes 1044, 1045 and 1046 from section "OPTIONS" of the options file (checked when
-// missing), and back.
+// The three "Restore ... when" check boxes from section "OPTIONS" of the options file
+// (checked when missing), and back.
 void ReadOptions(HWND window);
 void WriteOptions(HWND window);
 

@@ -11,7 +11,8 @@ namespace kestrin {
 // "Saved" panel refreshed from the new file.
 void SaveSnapshot(HWND window, AgentClient* client);
 
-// Fills the "Saved" panel (1008, 1006, 1007, 1041) from the snapshot; keeps it on failure.
+// Fills the "Saved" panel (IDC_SAVED_SIZE, _BITS, _FREQUENCY, IDC_SAVE_TIME) from the
+// snapshot; keeps it on failure.
 void ShowSavedSettings(HWND window);
 
 }  // namespace kestrin

@@ -10,8 +10,8 @@
 namespace kestrin {
 
 // Reads the whole snapshot. 1: the outputs are filled, *icons owns L + 2 bytes, and
-// controls 1015, 1009, 1016 and 1033 are enabled. 0: *icons is empty, the other outputs
-// are untouched, and any failure other than a missing file has been shown.
+// "Restore Saved" and the three "Apply Saved" buttons are enabled. 0: *icons is empty, the
+// other outputs are untouched, and any failure other than a missing file has been shown.
 int LoadSnapshot(HWND window, DEVMODEA* mode, OwnedIconLayout* icons, SYSTEMTIME* saveTime,
                  GammaTriple* gamma);
 
