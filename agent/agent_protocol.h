@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "agent_resource.h"
+
 namespace kestrin {
 
 // Commands travel as AGENT_MSG (WM_APP) with the command in wParam and the desktop list
@@ -13,9 +15,9 @@ constexpr uintptr_t AGENT_CMD_CAPTURE = 2;
 constexpr uintptr_t AGENT_CMD_APPLY = 3;
 
 // The program finds the agent window by this title alone.
-constexpr char kAgentWindowTitle[] = "Kestrin 1.0 Brixholm";
+constexpr char kAgentWindowTitle[] = LUMIQ_AGENT_WINDOW_TITLE;
 
 // Dialog template of the agent window inside Lumiq.dll.
-constexpr int IDD_AGENT = 9;
+constexpr int IDD_AGENT = LUMIQ_AGENT_DIALOG_ID;
 
 }  // namespace kestrin

@@ -10,11 +10,14 @@
 #include "agent_protocol.h"
 #include "icon_layout.h"
 #include "icon_names.h"
-#include "lumiq.h"
+#include "lumiq_win.h"
 #include "transfer_buffer_win.h"
 #include "transfer_slot_win.h"
 
 namespace kestrin {
+
+static_assert(AGENT_MSG == WM_APP, "agent_protocol.h repeats WM_APP portably");
+
 namespace {
 
 // The window's own hold on the library. The system loaded the library into the shell for
@@ -132,7 +135,7 @@ int AgentCaptureLayout(HWND listView) {
   if (TransferSlotExtent() < size - kTransferSlack) {
     // An older, smaller buffer of this name held by another process: spoil its length word
     // so nobody takes what it holds for this capture, and report the capture failed.
-    if (TransferSlotExtent() >= 4) StoreU32(view, 0);
+    if (TransferSlotExtent() >= sizeof(uint32_t)) StoreU32(view, 0);
     ReleaseTransferSlot();
     ReleaseNamesSlot();
     return 0;

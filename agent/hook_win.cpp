@@ -3,9 +3,8 @@
 #include <cstdint>
 
 #include "agent_window_win.h"
-#include "lumiq.h"
+#include "lumiq_win.h"
 #include "transfer_slot_win.h"
-#include "win_handle.h"
 
 namespace {
 

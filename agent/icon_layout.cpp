@@ -25,13 +25,13 @@ uint32_t CaptureBufferSize(int64_t itemCount) {
 bool ReadIconLayoutHeader(const uint8_t* data, size_t size, IconLayoutHeader* header) {
   if (size < kIconLayoutHeaderSize) return false;
   header->totalLength = LoadU32(data);
-  header->count = static_cast<int32_t>(LoadU32(data + 4));
+  header->count = static_cast<int32_t>(LoadU32(data + kIconLayoutCountOffset));
   return true;
 }
 
 void WriteIconLayoutHeader(uint8_t* data, uint32_t count) {
   StoreU32(data, kIconLayoutHeaderSize + count * kIconRecordSize);
-  StoreU32(data + 4, count);
+  StoreU32(data + kIconLayoutCountOffset, count);
 }
 
 bool IsUsableLength(uint32_t totalLength, size_t extent) {
@@ -40,7 +40,7 @@ bool IsUsableLength(uint32_t totalLength, size_t extent) {
 }
 
 uint32_t UsableLengthAt(const uint8_t* view, size_t extent) {
-  if (extent < 4) return 0;
+  if (extent < sizeof(uint32_t)) return 0;
   const uint32_t length = LoadU32(view);
   return IsUsableLength(length, extent) ? length : 0;
 }
@@ -62,7 +62,8 @@ bool IsWellFormedIconLayout(const uint8_t* data, size_t size) {
     return false;
   if (!IsUsableLength(header.totalLength, size)) return false;
   for (uint32_t i = 0; i < uint32_t(header.count); ++i) {
-    const uint8_t* label = data + kIconLayoutHeaderSize + size_t{i} * kIconRecordSize + 8;
+    const uint8_t* label =
+        data + kIconLayoutHeaderSize + size_t{i} * kIconRecordSize + kIconRecordLabelOffset;
     if (!std::memchr(label, 0, kIconLabelSize)) return false;
   }
   return true;
@@ -72,8 +73,8 @@ IconRecordView ReadIconRecord(const uint8_t* data, uint32_t index) {
   const uint8_t* record = data + kIconLayoutHeaderSize + size_t{index} * kIconRecordSize;
   IconRecordView view;
   view.x = static_cast<int32_t>(LoadU32(record));
-  view.y = static_cast<int32_t>(LoadU32(record + 4));
-  std::memcpy(view.label, record + 8, kIconLabelSize);
+  view.y = static_cast<int32_t>(LoadU32(record + kIconRecordYOffset));
+  std::memcpy(view.label, record + kIconRecordLabelOffset, kIconLabelSize);
   view.label[kIconLabelSize - 1] = '\0';
   return view;
 }
@@ -81,9 +82,9 @@ IconRecordView ReadIconRecord(const uint8_t* data, uint32_t index) {
 void WriteIconRecord(uint8_t* data, uint32_t index, int32_t x, int32_t y, const char* label) {
   uint8_t* record = data + kIconLayoutHeaderSize + size_t{index} * kIconRecordSize;
   StoreU32(record, static_cast<uint32_t>(x));
-  StoreU32(record + 4, static_cast<uint32_t>(y));
-  std::memcpy(record + 8, label, kIconLabelSize);
-  record[8 + kIconLabelSize - 1] = 0;
+  StoreU32(record + kIconRecordYOffset, static_cast<uint32_t>(y));
+  std::memcpy(record + kIconRecordLabelOffset, label, kIconLabelSize);
+  record[kIconRecordLabelOffset + kIconLabelSize - 1] = 0;
 }
 
 uint32_t PackIconPosition(int32_t x, int32_t y) {

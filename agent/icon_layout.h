@@ -11,9 +11,13 @@
 
 namespace kestrin {
 
-constexpr uint32_t kIconLayoutHeaderSize = 8;
+// The header: the u32 length word, then the count. A record: x, then y, then the label.
+constexpr size_t kIconLayoutCountOffset = sizeof(uint32_t);
+constexpr uint32_t kIconLayoutHeaderSize = kIconLayoutCountOffset + sizeof(int32_t);  // 8
+constexpr size_t kIconRecordYOffset = sizeof(int32_t);
+constexpr size_t kIconRecordLabelOffset = kIconRecordYOffset + sizeof(int32_t);
 constexpr uint32_t kIconLabelSize = 260;
-constexpr uint32_t kIconRecordSize = 8 + kIconLabelSize;  // 268
+constexpr uint32_t kIconRecordSize = kIconRecordLabelOffset + kIconLabelSize;  // 268
 // A transfer buffer carries the blob and 10 spare bytes nobody reads.
 constexpr uint32_t kTransferSlack = 10;
 // A private copy of a blob gets 2 spare bytes beyond its length.

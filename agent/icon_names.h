@@ -15,11 +15,17 @@
 
 namespace kestrin {
 
-constexpr uint32_t kIconNamesHeaderSize = 16;
+constexpr char kIconNamesMagic[4] = {'K', 'U', 'N', '1'};
+// The header's u32 words after the magic: the block's length, the count, the crc.
+constexpr size_t kIconNamesLengthOffset = sizeof kIconNamesMagic;
+constexpr size_t kIconNamesCountOffset = kIconNamesLengthOffset + sizeof(uint32_t);
+constexpr size_t kIconNamesCrcOffset = kIconNamesCountOffset + sizeof(uint32_t);
+constexpr uint32_t kIconNamesHeaderSize = kIconNamesCrcOffset + sizeof(uint32_t);  // 16
+// An entry's unit count and each of its units are u16.
+constexpr size_t kIconNameUnitSize = sizeof(uint16_t);
 constexpr uint32_t kMaxIconNameUnits = 259;
 // The largest entry: its unit count and 259 units.
-constexpr uint32_t kMaxIconNameEntrySize = 2 + 2 * kMaxIconNameUnits;
-constexpr char kIconNamesMagic[4] = {'K', 'U', 'N', '1'};
+constexpr uint32_t kMaxIconNameEntrySize = kIconNameUnitSize * (1 + kMaxIconNameUnits);
 
 // Names buffers beside the two transfer buffers, in the same directions.
 constexpr char kCaptureNamesBufferName[] = "Lumiq_1shared_names";  // shell to program

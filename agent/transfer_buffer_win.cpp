@@ -5,27 +5,50 @@
 
 #include "icon_layout.h"
 #include "icon_names.h"
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 
-TransferReadResult ReadTransferBuffer(const char* name, OwnedIconLayout* out) {
+namespace {
+
+// The length of what lies at the start of `extent` readable bytes, or 0 when it is not whole
+// there.
+using LengthAt = uint32_t (*)(const uint8_t* view, size_t extent);
+
+// Copies what lies at the start of the named buffer, as long as `lengthAt` measures it within
+// the mapping's committed, readable bytes, into a new block with `slack` spare bytes after it.
+// Leaves nothing open, and the outputs untouched, on failure.
+TransferReadResult CopyNamedBuffer(const char* name, LengthAt lengthAt, uint32_t slack,
+                                   std::unique_ptr<uint8_t[]>* copy, uint32_t* length) {
   UniqueHandle mapping(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name));
   if (!mapping) return TransferReadResult::kNotFound;
   MappedView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
   if (!view) return TransferReadResult::kNotMapped;
 
   const auto* bytes = static_cast<const uint8_t*>(view.get());
-  const uint32_t length = UsableLengthAt(bytes, ViewExtent(view.get(), ViewAccess::kRead));
-  if (length == 0) return TransferReadResult::kBadLength;
+  const uint32_t measured = lengthAt(bytes, ViewExtent(view.get(), ViewAccess::kRead));
+  if (measured == 0) return TransferReadResult::kBadLength;
 
   // A tag of our own: the runtime's std::nothrow object would pull its threading
   // support into the library.
   const std::nothrow_t noThrow{};
-  std::unique_ptr<uint8_t[]> copy(new (noThrow) uint8_t[size_t{length} + kReceiveSlack]);
-  if (!copy) return TransferReadResult::kOutOfMemory;
-  std::memcpy(copy.get(), bytes, length);
-  out->bytes = std::move(copy);
+  std::unique_ptr<uint8_t[]> block(new (noThrow) uint8_t[size_t{measured} + slack]);
+  if (!block) return TransferReadResult::kOutOfMemory;
+  std::memcpy(block.get(), bytes, measured);
+  *copy = std::move(block);
+  *length = measured;
+  return TransferReadResult::kOk;
+}
+
+}  // namespace
+
+TransferReadResult ReadTransferBuffer(const char* name, OwnedIconLayout* out) {
+  std::unique_ptr<uint8_t[]> bytes;
+  uint32_t length = 0;
+  const TransferReadResult result =
+      CopyNamedBuffer(name, UsableLengthAt, kReceiveSlack, &bytes, &length);
+  if (result != TransferReadResult::kOk) return result;
+  out->bytes = std::move(bytes);
   out->length = length;
   out->names.reset();
   out->namesLength = 0;
@@ -35,20 +58,14 @@ TransferReadResult ReadTransferBuffer(const char* name, OwnedIconLayout* out) {
 void ReadNamesBuffer(const char* name, OwnedIconLayout* layout) {
   layout->names.reset();
   layout->namesLength = 0;
-  UniqueHandle mapping(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name));
-  if (!mapping || !layout->bytes) return;
-  MappedView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
-  if (!view) return;
-  const auto* bytes = static_cast<const uint8_t*>(view.get());
-  const uint32_t length = IconNamesLengthAt(bytes, ViewExtent(view.get(), ViewAccess::kRead));
-  if (length == 0) return;
-  const std::nothrow_t noThrow{};
-  std::unique_ptr<uint8_t[]> copy(new (noThrow) uint8_t[length]);
-  if (!copy) return;
-  std::memcpy(copy.get(), bytes, length);
+  if (!layout->bytes) return;
+  std::unique_ptr<uint8_t[]> names;
+  uint32_t length = 0;
+  if (CopyNamedBuffer(name, IconNamesLengthAt, 0, &names, &length) != TransferReadResult::kOk)
+    return;
   // Checked on the private copy: the other process may change the buffer meanwhile.
-  if (!IconNamesMatch(copy.get(), length, layout->bytes.get(), layout->length)) return;
-  layout->names = std::move(copy);
+  if (!IconNamesMatch(names.get(), length, layout->bytes.get(), layout->length)) return;
+  layout->names = std::move(names);
   layout->namesLength = length;
 }
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "lumiq.h"
-#include "win_handle.h"
+#include "lumiq_win.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "agent_protocol.h"
 #include "icon_layout.h"
-#include "lumiq.h"
-#include "win_handle.h"
+#include "lumiq_win.h"
+#include "win_handle_win.h"
 
 using namespace kestrin;
 

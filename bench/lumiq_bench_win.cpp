@@ -12,7 +12,7 @@
 #include "bench_timing_win.h"
 #include "agent_protocol.h"
 #include "icon_layout.h"
-#include "lumiq.h"
+#include "lumiq_win.h"
 #include "standin_client_win.h"
 #include "transfer_buffer_win.h"
 

@@ -14,7 +14,7 @@
 #include "agent_client_win.h"
 #include "resource_ids.h"
 #include "standin_client_win.h"
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 using namespace kestrin;
 

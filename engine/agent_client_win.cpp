@@ -6,9 +6,9 @@
 #include "agent_protocol.h"
 #include "icon_layout.h"
 #include "icon_names.h"
-#include "lumiq.h"
+#include "lumiq_win.h"
 #include "message_box_win.h"
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 namespace {

@@ -25,6 +25,4 @@ struct StartupState {
   GammaTriple startupGamma;
 };
 
-static_assert(sizeof(DEVMODEA) == 156, "the display record is stored raw as 156 bytes");
-
 }  // namespace kestrin

@@ -34,7 +34,7 @@ void BuildGammaRamp(double red, double green, double blue, GammaRamp& ramp) {
 }
 
 double EstimateGammaExponent(const uint16_t* ramp768, int channel) {
-  if (!ramp768 || channel < 0 || channel > 2) return 1.0;
+  if (!ramp768 || channel < kRedChannel || channel > kBlueChannel) return 1.0;
   double sum = 0.0;
   int n = 0;
   const size_t first = static_cast<size_t>(channel) * kGammaChannelEntries;

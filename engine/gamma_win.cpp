@@ -1,6 +1,7 @@
 #include "gamma_win.h"
 
 #include "message_box_win.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 
@@ -8,21 +9,6 @@ namespace {
 
 constexpr char kSetFailed[] = "Unable to set gamma adjustment";
 constexpr char kReadFailed[] = "Unable to retrieve gamma adjustment";
-
-// The whole screen's device context, released on every path.
-class ScreenDC {
- public:
-  ScreenDC() : dc_(GetDC(nullptr)) {}
-  ~ScreenDC() {
-    if (dc_) ReleaseDC(nullptr, dc_);
-  }
-  ScreenDC(const ScreenDC&) = delete;
-  ScreenDC& operator=(const ScreenDC&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
 
 // Runs `request` on the first monitor of the screen; its result stays 0 without one.
 int RunOnFirstMonitor(GammaRequest* request) {
@@ -82,9 +68,9 @@ int ReadGamma(HWND owner, GammaTriple* out) {
   request.ramp = &ramp;
   const int read = RunOnFirstMonitor(&request);
   if (read != 0) {
-    triple.red = EstimateGammaExponent(ramp.data(), 0);
-    triple.green = EstimateGammaExponent(ramp.data(), 1);
-    triple.blue = EstimateGammaExponent(ramp.data(), 2);
+    triple.red = EstimateGammaExponent(ramp.data(), kRedChannel);
+    triple.green = EstimateGammaExponent(ramp.data(), kGreenChannel);
+    triple.blue = EstimateGammaExponent(ramp.data(), kBlueChannel);
   }
   if (out) *out = triple;
   if (read == 0) {

@@ -47,4 +47,8 @@ std::string WithSystemErrorText(const std::string& message, DWORD error) {
   return SystemErrorText(error, &text) ? message + " : " + text : message;
 }
 
+void ShowFailure(HWND owner, const std::string& message, DWORD error) {
+  ShowMessage(owner, error ? WithSystemErrorText(message, error) : message, kBoxPlain);
+}
+
 }  // namespace kestrin

@@ -29,4 +29,8 @@ bool SystemErrorText(DWORD error, std::string* text);
 // `message`, then " : " and the system's text for `error` when there is one.
 std::string WithSystemErrorText(const std::string& message, DWORD error);
 
+// Shows `message` in a plain box, then " : " and the system's text for `error` unless
+// error is 0 (a failure the system did not report, such as a damaged file).
+void ShowFailure(HWND owner, const std::string& message, DWORD error);
+
 }  // namespace kestrin

@@ -1,19 +1,18 @@
 #include "snapshot_file_win.h"
 
+#include <cstddef>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
-#include "agent_client_win.h"
-#include "resource_ids.h"
-#include "display_mode.h"
-#include "display_mode_win.h"
-#include "gamma_win.h"
 #include "icon_layout.h"
 #include "message_box_win.h"
+#include "resource_ids.h"
 #include "snapshot_format.h"
+#include "snapshot_paths_win.h"
 #include "text_rules.h"
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 
@@ -22,51 +21,8 @@ namespace {
 constexpr char kAccessFailed[] = "Unable to access information";
 constexpr char kReadFailed[] = "Unable to read information";
 constexpr char kSaveFailed[] = "Unable to save information";
-constexpr char kDisplayFailed[] = "Unable to retrieve display settings";
-constexpr char kOptionsSection[] = "OPTIONS";
-
-struct OptionKey {
-  const char* key;
-  int box;
-};
-constexpr OptionKey kOptionKeys[] = {{"CHECK_ICONS", IDC_RESTORE_ICONS_CHECK},
-                                     {"CHECK_RESOLUTION", IDC_RESTORE_MODE_CHECK},
-                                     {"CHECK_GAMMA", IDC_RESTORE_GAMMA_CHECK}};
-
-// A value of 20 bytes, at most 19 characters, as the options have always been read.
-constexpr DWORD kOptionValueSize = 20;
 // Reads and writes go in pieces a DWORD count can carry.
 constexpr size_t kIoChunk = 1u << 30;
-
-struct FindHandleTraits {
-  static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { FindClose(h); }
-};
-using UniqueFind = UniqueResource<HANDLE, FindHandleTraits>;
-
-// The message, then " : " and the system's text for `error`; alone when error is 0.
-void Report(HWND window, const char* message, DWORD error) {
-  ShowMessage(window, error ? WithSystemErrorText(message, error) : std::string(message),
-              kBoxPlain);
-}
-
-bool Refuse(DWORD error) {
-  SetLastError(error);
-  return false;
-}
-
-bool LongModulePath(std::string* out) {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0) return false;
-  if (length >= MAX_PATH) return Refuse(ERROR_FILENAME_EXCED_RANGE);
-  char longPath[MAX_PATH] = {};
-  const DWORD longLength = GetLongPathNameA(path, longPath, MAX_PATH);
-  if (longLength >= MAX_PATH) return Refuse(ERROR_FILENAME_EXCED_RANGE);
-  // Without a long form the path stays as the system gave it.
-  *out = longLength ? std::string(longPath, longLength) : std::string(path, length);
-  return true;
-}
 
 // The file's last-write time in local calendar fields; all zero when it can't be read.
 SYSTEMTIME LocalWriteTime(HANDLE file) {
@@ -170,7 +126,7 @@ int LoadSnapshotFile(HWND window, const std::string& path, DEVMODEA* mode, Owned
   UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
-    Report(window, kAccessFailed, GetLastError());
+    ShowFailure(window, kAccessFailed, GetLastError());
     return 0;
   }
   const SYSTEMTIME written = LocalWriteTime(file.get());
@@ -179,7 +135,7 @@ int LoadSnapshotFile(HWND window, const std::string& path, DEVMODEA* mode, Owned
   if (!GetFileSizeEx(file.get(), &fileSize)) {
     const DWORD error = GetLastError();
     file.reset();
-    Report(window, kReadFailed, error);
+    ShowFailure(window, kReadFailed, error);
     return 0;
   }
   // Nothing beyond the largest record + blob + triple is ever looked at.
@@ -190,21 +146,21 @@ int LoadSnapshotFile(HWND window, const std::string& path, DEVMODEA* mode, Owned
   std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[static_cast<size_t>(wanted) + 1]);
   if (!bytes) {
     file.reset();
-    Report(window, kReadFailed, 0);
+    ShowFailure(window, kReadFailed, 0);
     return 0;
   }
   size_t size = 0;
   const DWORD error = ReadUpTo(file.get(), bytes.get(), static_cast<size_t>(wanted), &size);
   file.reset();
   if (error) {
-    Report(window, kReadFailed, error);
+    ShowFailure(window, kReadFailed, error);
     return 0;
   }
 
   DecodedSnapshot decoded;
   if (DecodeSnapshot(bytes.get(), size, &decoded) != SnapshotError::kNone) {
     // A damaged file: every read succeeded, so there is no system text to add.
-    Report(window, kReadFailed, 0);
+    ShowFailure(window, kReadFailed, 0);
     return 0;
   }
   std::memcpy(mode, decoded.displayRecord, sizeof *mode);
@@ -222,25 +178,9 @@ int LoadSnapshotFile(HWND window, const std::string& path, DEVMODEA* mode, Owned
 }  // namespace
 
 static_assert(sizeof(DEVMODEA) == kDisplayRecordSize, "the display record is stored raw");
-
-bool SnapshotPath(std::string* path) {
-  char user[259] = {};
-  DWORD userSize = sizeof user;
-  if (!GetUserNameA(user, &userSize)) return false;
-  char computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD computerSize = sizeof computer;
-  if (!GetComputerNameA(computer, &computerSize)) return false;
-  if (!user[0] || !computer[0]) return Refuse(ERROR_INVALID_NAME);
-  std::string modulePath;
-  if (!LongModulePath(&modulePath)) return false;
-  return BuildSnapshotPath(modulePath, computer, user, path) || Refuse(ERROR_FILENAME_EXCED_RANGE);
-}
-
-bool OptionsPath(std::string* path) {
-  std::string modulePath;
-  if (!LongModulePath(&modulePath)) return false;
-  return BuildOptionsPath(modulePath, path) || Refuse(ERROR_FILENAME_EXCED_RANGE);
-}
+static_assert(offsetof(DEVMODEA, dmSize) == kDisplayRecordSizeOffset &&
+                  offsetof(DEVMODEA, dmDriverExtra) == kDisplayRecordExtraOffset,
+              "the decoder checks the record's own size fields");
 
 int LoadSnapshot(HWND window, DEVMODEA* mode, OwnedIconLayout* icons, SYSTEMTIME* saveTime,
                  GammaTriple* gamma) {
@@ -253,7 +193,7 @@ int LoadSnapshot(HWND window, DEVMODEA* mode, OwnedIconLayout* icons, SYSTEMTIME
     return LoadSnapshotFile(window, path, mode, icons, saveTime, gamma);
   } catch (const std::exception&) {
     *icons = OwnedIconLayout{};
-    Report(window, kReadFailed, 0);
+    ShowFailure(window, kReadFailed, 0);
     return 0;
   }
 }
@@ -263,7 +203,7 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
   try {
     std::string path;
     if (!SnapshotPath(&path)) {
-      Report(window, kSaveFailed, GetLastError());
+      ShowFailure(window, kSaveFailed, GetLastError());
       return 0;
     }
     // Wine's EnumDisplaySettingsA reports dmSize 124: the record is stored as the full 156
@@ -276,7 +216,7 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
     std::vector<uint8_t> bytes;
     if (!icons.bytes || !EncodeSnapshot(reinterpret_cast<const uint8_t*>(&record), icons.bytes.get(),
                                         icons.length, gamma, &bytes, icons.names.get(), icons.namesLength)) {
-      Report(window, kSaveFailed, 0);
+      ShowFailure(window, kSaveFailed, 0);
       return 0;
     }
     // The old snapshot is opened as it always was (for writing, no sharing) but kept intact,
@@ -288,14 +228,12 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
     UniqueHandle old(opened);
     const bool hadOld = static_cast<bool>(old);
     if (!hadOld && openError != ERROR_FILE_NOT_FOUND) {
-      Report(window, kSaveFailed, openError);
+      ShowFailure(window, kSaveFailed, openError);
       return 0;
     }
     BY_HANDLE_FILE_INFORMATION oldInfo = {};
     if (hadOld) GetFileInformationByHandle(old.get(), &oldInfo);
-    // Same length as the snapshot's path, so it fits wherever that does; not "*.sav", not
-    // even by its short name.
-    const std::string temp = path.substr(0, path.size() - 4) + ".tmp";
+    const std::string temp = SnapshotTempPath(path);
     DWORD error = WriteNewFile(temp, bytes);
     old.reset();
     if (!error) {
@@ -304,91 +242,14 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
       if (error && Exists(path)) DeleteFileA(temp.c_str());
     }
     if (error) {
-      Report(window, kSaveFailed, error);
+      ShowFailure(window, kSaveFailed, error);
       return 0;
     }
     return 1;
   } catch (const std::exception&) {
-    Report(window, kSaveFailed, 0);
+    ShowFailure(window, kSaveFailed, 0);
     return 0;
   }
-}
-
-void SaveSnapshot(HWND window, AgentClient* client) {
-  DEVMODEA mode;
-  if (!ReadCurrentDisplayMode(&mode)) {
-    Report(window, kDisplayFailed, GetLastError());
-    return;
-  }
-  OwnedIconLayout icons;
-  if (CaptureIconLayout(window, client, &icons) == 0) return;
-  // A failed read has told the user and left 1.0, 1.0, 1.0: the save goes on with those.
-  GammaTriple gamma;
-  ReadGamma(window, &gamma);
-  const int written = WriteSnapshotFile(window, mode, icons, gamma);
-  icons = OwnedIconLayout{};
-  if (written) ShowSavedSettings(window);
-}
-
-void ShowSavedSettings(HWND window) {
-  DEVMODEA mode = {};
-  OwnedIconLayout icons;
-  SYSTEMTIME time = {};
-  GammaTriple gamma;
-  if (!LoadSnapshot(window, &mode, &icons, &time, &gamma)) return;
-  SetDlgItemTextA(window, IDC_SAVED_SIZE, ModeSizeText(mode.dmPelsWidth, mode.dmPelsHeight).c_str());
-  SetDlgItemTextA(window, IDC_SAVED_BITS, ModeNumberText(mode.dmBitsPerPel).c_str());
-  SetDlgItemTextA(window, IDC_SAVED_FREQUENCY, ModeNumberText(mode.dmDisplayFrequency).c_str());
-  const CalendarTime saved{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
-  SetDlgItemTextA(window, IDC_SAVE_TIME, SaveTimeText(saved).c_str());
-}
-
-void ReadOptions(HWND window) {
-  std::string path;
-  const bool havePath = OptionsPath(&path);
-  for (const OptionKey& option : kOptionKeys) {
-    char value[kOptionValueSize] = "1";
-    if (havePath)
-      GetPrivateProfileStringA(kOptionsSection, option.key, "1", value, kOptionValueSize, path.c_str());
-    CheckDlgButton(window, option.box, OptionValue(value) != 0 ? BST_CHECKED : BST_UNCHECKED);
-  }
-}
-
-void WriteOptions(HWND window) {
-  std::string path;
-  if (!OptionsPath(&path)) return;
-  bool checked[3];
-  for (size_t i = 0; i < 3; ++i)
-    checked[i] = IsDlgButtonChecked(window, kOptionKeys[i].box) == BST_CHECKED;
-  for (size_t i = 0; i < 3; ++i)
-    WritePrivateProfileStringA(kOptionsSection, kOptionKeys[i].key, checked[i] ? "1" : "0",
-                               path.c_str());
-}
-
-void DeleteAllSnapshots() {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
-  char* slash = std::strrchr(path, '\\');
-  if (!slash) return;
-  slash[1] = '\0';
-  const std::string directory = path;
-  // Every deletion goes by full path, so a directory that can't be made current changes
-  // nothing about which files go.
-  SetCurrentDirectoryA(directory.c_str());
-  const std::string pattern = directory + "*.sav";
-  if (pattern.size() >= MAX_PATH) return;
-  WIN32_FIND_DATAA entry;
-  UniqueFind search(FindFirstFileA(pattern.c_str(), &entry));
-  if (!search) return;
-  do {
-    // The pattern also matches through 8.3 names ("notes.save") and any program's .sav
-    // files: only snapshot names by their long form go.
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    if (!IsSnapshotFileName(entry.cFileName)) continue;
-    const std::string file = directory + entry.cFileName;
-    if (file.size() < MAX_PATH) DeleteFileA(file.c_str());
-  } while (FindNextFileA(search.get(), &entry));
 }
 
 }  // namespace kestrin

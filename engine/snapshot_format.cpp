@@ -13,14 +13,14 @@ namespace {
 uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 uint64_t LoadU64(const uint8_t* p) {
-  return uint64_t{LoadU32(p)} | uint64_t{LoadU32(p + 4)} << 32;
+  return uint64_t{LoadU32(p)} | uint64_t{LoadU32(p + sizeof(uint32_t))} << 32;
 }
 
 void StoreDouble(uint8_t* p, double value) {
   uint64_t bits;
   std::memcpy(&bits, &value, sizeof bits);
   StoreU32(p, static_cast<uint32_t>(bits));
-  StoreU32(p + 4, static_cast<uint32_t>(bits >> 32));
+  StoreU32(p + sizeof(uint32_t), static_cast<uint32_t>(bits >> 32));
 }
 
 double LoadDouble(const uint8_t* p) {
@@ -74,9 +74,9 @@ bool EncodeSnapshot(const uint8_t* displayRecord, const uint8_t* icons, uint32_t
   std::memcpy(out, displayRecord, kDisplayRecordSize);
   std::memcpy(out + kDisplayRecordSize, icons, iconsLength);
   uint8_t* triple = out + kDisplayRecordSize + iconsLength;
-  StoreDouble(triple, gamma.red);
-  StoreDouble(triple + 8, gamma.green);
-  StoreDouble(triple + 16, gamma.blue);
+  const double components[kGammaComponents] = {gamma.red, gamma.green, gamma.blue};
+  for (size_t i = 0; i < kGammaComponents; ++i)
+    StoreDouble(triple + i * kGammaComponentSize, components[i]);
   if (withNames) std::memcpy(triple + kGammaTripleSize, names, namesLength);
   return true;
 }
@@ -96,11 +96,11 @@ SnapshotError DecodeSnapshot(const uint8_t* data, size_t size, DecodedSnapshot* 
 
   // Only components present in full are taken; the rest stay 1.0.
   GammaTriple gamma;
-  double* components[] = {&gamma.red, &gamma.green, &gamma.blue};
+  double* components[kGammaComponents] = {&gamma.red, &gamma.green, &gamma.blue};
   const uint8_t* triple = blob + length;
   const size_t tripleBytes = afterRecord - length;
-  for (size_t i = 0; i < 3 && (i + 1) * 8 <= tripleBytes; ++i)
-    *components[i] = LoadDouble(triple + i * 8);
+  for (size_t i = 0; i < kGammaComponents && (i + 1) * kGammaComponentSize <= tripleBytes; ++i)
+    *components[i] = LoadDouble(triple + i * kGammaComponentSize);
 
   std::unique_ptr<uint8_t[]> names;
   uint32_t namesLength = 0;

@@ -16,7 +16,6 @@ namespace kestrin {
 constexpr size_t kDisplayRecordSize = 156;
 constexpr size_t kDisplayRecordSizeOffset = 36;   // u16 dmSize, must be 156
 constexpr size_t kDisplayRecordExtraOffset = 38;  // u16 dmDriverExtra, must be 0
-constexpr size_t kGammaTripleSize = 24;
 
 enum class SnapshotError {
   kNone,

@@ -71,6 +71,10 @@ std::string SaveTimeText(const CalendarTime& t) {
   return text;
 }
 
+std::string SnapshotTempPath(const std::string& snapshotPath) {
+  return snapshotPath.substr(0, snapshotPath.size() - (sizeof kSnapshotExtension - 1)) + ".tmp";
+}
+
 bool IsSnapshotFileName(const std::string& name) {
   const size_t extension = sizeof kSnapshotExtension - 1;
   const size_t infix = sizeof kSnapshotInfix - 1;

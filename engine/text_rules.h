@@ -41,6 +41,11 @@ struct CalendarTime {
 // "dd/mm/yyyy - hh:mm:ss"; an unknown time (all zero) gives "00/00/0 - 00:00:00".
 std::string SaveTimeText(const CalendarTime& time);
 
+// Where a save writes the new snapshot before it takes the snapshot's place: the snapshot's
+// path with ".tmp" for its ".sav". Same length, so it fits wherever the snapshot's path
+// does; and not "*.sav", not even by its short name.
+std::string SnapshotTempPath(const std::string& snapshotPath);
+
 // True for a snapshot's own file name, COMPUTER_desktop_USER.sav, compared without regard
 // to case. Not for "notes.save", "data.savings" or another program's "other.sav".
 bool IsSnapshotFileName(const std::string& name);

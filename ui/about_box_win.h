@@ -7,14 +7,15 @@
 #include <shellapi.h>
 
 #include "dialog_win.h"
+#include "kestrin_version.h"
 #include "resource_ids.h"
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 
 // What the box shows once initialised.
 constexpr char kAboutTitle[] = "About Kestrin";
-constexpr char kAboutVersionText[] = "Kestrin Version 1.11";
+constexpr char kAboutVersionText[] = "Kestrin Version " KESTRIN_VERSION_STRING;
 constexpr char kAboutDescription[] =
     "The program provides possibility to save and restore screen resolution, gamma and "
     "desktop icons position.";
@@ -22,12 +23,6 @@ constexpr char kAboutDescription[] =
 constexpr char kCopyrightLine[] = KESTRIN_COPYRIGHT;
 constexpr char kReadmeName[] = KESTRIN_README_NAME;
 constexpr COLORREF kAboutLinkColour = 0x00FA0000;  // blue 250
-
-struct FontTraits {
-  static bool IsValid(HFONT font) { return font != nullptr; }
-  static void Close(HFONT font) { DeleteObject(font); }
-};
-using UniqueFont = UniqueResource<HFONT, FontTraits>;
 
 class AboutBox : public Dialog {
  public:
@@ -42,6 +37,7 @@ class AboutBox : public Dialog {
   bool OnCommand(int id) override;
 
  private:
+  // A click on each control, named after its id (IDOK: OnOk).
   void OnOk();
   void OnCancel();
 

@@ -9,7 +9,7 @@
 #include "command_line_win.h"
 #include "main_window_win.h"
 #include "single_instance_win.h"
-#include "snapshot_file_win.h"
+#include "uninstall_win.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InitCommonControls();

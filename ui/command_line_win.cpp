@@ -6,17 +6,23 @@
 #include <vector>
 
 #include "agent_client_win.h"
-#include "resource_ids.h"
 #include "display_mode_win.h"
 #include "gamma_win.h"
 #include "main_window_win.h"
 #include "message_box_win.h"
+#include "options_file_win.h"
+#include "resource_ids.h"
 #include "restore_win.h"
-#include "snapshot_file_win.h"
-#include "win_handle.h"
+#include "saved_panel_win.h"
+#include "snapshot_paths_win.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 namespace {
+
+// An extended dialog template starts with u16 version, u16 signature, u32 help id and u32
+// extended style; then comes the u32 style.
+constexpr size_t kTemplateStyleOffset = 2 * sizeof(WORD) + 2 * sizeof(DWORD);  // 12
 
 // Where the lines go: standard error when the caller redirected it, and the console the
 // program was started from, if any (a windowed program has none of its own).
@@ -65,13 +71,12 @@ class HiddenMainDialog {
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
     const auto* bytes = static_cast<const BYTE*>(loaded ? LockResource(loaded) : nullptr);
     const DWORD size = found ? SizeofResource(instance, found) : 0;
-    // An extended template: version, signature, help id, extended style, then the style.
-    if (!bytes || size < 16) return;
-    std::vector<BYTE> copy(bytes, bytes + size);
     DWORD style;
-    memcpy(&style, copy.data() + 12, sizeof style);
+    if (!bytes || size < kTemplateStyleOffset + sizeof style) return;
+    std::vector<BYTE> copy(bytes, bytes + size);
+    memcpy(&style, copy.data() + kTemplateStyleOffset, sizeof style);
     style &= ~static_cast<DWORD>(WS_VISIBLE);
-    memcpy(copy.data() + 12, &style, sizeof style);
+    memcpy(copy.data() + kTemplateStyleOffset, &style, sizeof style);
     window_ = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), nullptr, Proc, 0);
     if (!window_) return;
     CheckDlgButton(window_, IDC_APPLY_AND_SAVE, BST_CHECKED);
@@ -90,7 +95,10 @@ class HiddenMainDialog {
   HWND window_ = nullptr;
 };
 
-void Restore(HWND window, AgentClient* agent, const CommandLine& command) {
+// One handler per switch, named after it (/Save: OnSave).
+void OnSave(HWND window, AgentClient* agent) { SaveSnapshot(window, agent); }
+
+void OnRestore(HWND window, AgentClient* agent, const CommandLine& command) {
   std::string path;
   if (SnapshotPath(&path) && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
     // The window's button stays disabled without a snapshot; here it must be said.
@@ -105,7 +113,7 @@ void Restore(HWND window, AgentClient* agent, const CommandLine& command) {
 
 // Remembers the screen, runs the program to its end, puts the screen back: the mode, the
 // settle pause, the icons, then the gamma ramp, which a mode change may have reset.
-DWORD Run(HWND window, AgentClient* agent, const std::string& program) {
+DWORD OnRun(HWND window, AgentClient* agent, const std::string& program) {
   StartupState before;
   CaptureStartupDisplayMode(&before);
   GammaRamp ramp{};
@@ -132,8 +140,9 @@ DWORD Run(HWND window, AgentClient* agent, const std::string& program) {
   // The ramp as it was read; a platform that refuses a ramp read back from the device
   // (Wine checks its shape) gets the one built from its estimated exponents instead.
   if (haveRamp && !SetScreenRamp(&ramp) &&
-      !BuildAndSetGamma(EstimateGammaExponent(ramp.data(), 0), EstimateGammaExponent(ramp.data(), 1),
-                        EstimateGammaExponent(ramp.data(), 2)))
+      !BuildAndSetGamma(EstimateGammaExponent(ramp.data(), kRedChannel),
+                        EstimateGammaExponent(ramp.data(), kGreenChannel),
+                        EstimateGammaExponent(ramp.data(), kBlueChannel)))
     Failure("Unable to set gamma adjustment");
   return code;
 }
@@ -158,11 +167,11 @@ int RunCommandLine(const CommandLine& command) {
     if (!dialog.hwnd()) {
       Failure("Unable to create the program's controls");
     } else if (command.mode == CommandMode::kSave) {
-      SaveSnapshot(dialog.hwnd(), &agent);
+      OnSave(dialog.hwnd(), &agent);
     } else if (command.mode == CommandMode::kRestore) {
-      Restore(dialog.hwnd(), &agent, command);
+      OnRestore(dialog.hwnd(), &agent, command);
     } else if (command.mode == CommandMode::kRun) {
-      code = Run(dialog.hwnd(), &agent, command.program);
+      code = OnRun(dialog.hwnd(), &agent, command.program);
     }
     DisconnectAgent(&agent);
   }

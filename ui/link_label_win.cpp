@@ -4,16 +4,12 @@
 #include <new>
 
 #include "link_label_geometry.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 namespace {
 
-// Owners for what a link label holds while it is being attached or painted.
-struct GdiObjectDeleter {
-  void operator()(void* object) const { DeleteObject(static_cast<HGDIOBJ>(object)); }
-};
-using OwnedGdiObject = std::unique_ptr<void, GdiObjectDeleter>;
-
+// BeginPaint and EndPaint around a paint.
 class PaintScope {
  public:
   explicit PaintScope(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
@@ -100,18 +96,18 @@ int AttachLinkLabel(HWND parent, int controlId, LinkLabelCallback callback, COLO
   std::unique_ptr<LinkLabelState> state(new (std::nothrow) LinkLabelState);
   if (!state) return 0;
 
-  OwnedGdiObject createdFont;
+  UniqueFont createdFont;
   if (fontDescription) {
     createdFont.reset(CreateFontIndirectA(fontDescription));
-    state->font = static_cast<HFONT>(createdFont.get());
+    state->font = createdFont.get();
   } else {
     state->font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
   }
   if (!state->font) return 0;
 
-  OwnedGdiObject pen(CreatePen(PS_SOLID, 1, colour));
+  UniquePen pen(CreatePen(PS_SOLID, 1, colour));
   if (!pen) return 0;
-  state->pen = static_cast<HPEN>(pen.get());
+  state->pen = pen.get();
 
   state->colour = colour;
   state->cursor = cursor;
@@ -119,7 +115,7 @@ int AttachLinkLabel(HWND parent, int controlId, LinkLabelCallback callback, COLO
   state->callbackData = callbackData;
   state->control = control;
   state->underline = underline;
-  state->ownsFont = createdFont != nullptr;
+  state->ownsFont = static_cast<bool>(createdFont);
 
   // The record goes in first, so the new procedure never runs without it.
   const LONG_PTR previousUserData =

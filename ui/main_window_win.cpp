@@ -4,13 +4,14 @@
 
 #include "about_box_win.h"
 #include "agent_client_win.h"
-#include "resource_ids.h"
 #include "display_mode_win.h"
 #include "gamma_win.h"
 #include "message_box_win.h"
+#include "options_file_win.h"
+#include "resource_ids.h"
 #include "restore_win.h"
+#include "saved_panel_win.h"
 #include "single_instance_win.h"
-#include "snapshot_file_win.h"
 
 namespace kestrin {
 namespace {
@@ -18,24 +19,6 @@ namespace {
 constexpr COLORREF kValueColour = 0x00C80000;
 constexpr COLORREF kTimeColour = 0x00808080;
 constexpr int kFoldMargin = 13;  // pixels below Exit at 96 DPI
-
-const CommandEntry<MainWindow> kCommandMap[] = {
-    {IDC_SAVE_CURRENT, &MainWindow::SaveCurrent},
-    {IDC_RESTORE_SAVED, &MainWindow::RestoreSaved},
-    {IDC_UNDO_ALL, &MainWindow::UndoAll},
-    {IDC_FOLD, &MainWindow::ToggleFold},
-    {IDCANCEL, &MainWindow::ExitProgram},
-    {IDC_APP_ICON, &MainWindow::OpenAbout},
-    {IDC_APPLY_SAVED_ICONS, &MainWindow::ApplySavedIconLayout},
-    {IDC_UNDO_ICONS, &MainWindow::UndoIcons},
-    {IDC_APPLY_SAVED_GAMMA, &MainWindow::ApplySavedGamma},
-    {IDC_UNDO_GAMMA, &MainWindow::UndoGammaCommand},
-    {IDC_APPLY_SAVED_MODE, &MainWindow::ApplySavedDisplayMode},
-    {IDC_UNDO_MODE, &MainWindow::UndoDisplayModeCommand},
-    {IDC_RESTORE_DEFAULT_MODE, &MainWindow::RestoreDefaultDisplayModeCommand},
-    {IDC_VIEW_CURRENT, &MainWindow::ViewCurrent},
-    {IDC_VIEW_SAVED, &MainWindow::ViewSaved},
-};
 
 struct ToolTip {
   int id;
@@ -127,12 +110,26 @@ class WaitCursor {
 
 }  // namespace
 
+const CommandEntry<MainWindow> MainWindow::kCommands[15] = {
+    {IDC_SAVE_CURRENT, &MainWindow::OnSaveCurrent},
+    {IDC_RESTORE_SAVED, &MainWindow::OnRestoreSaved},
+    {IDC_UNDO_ALL, &MainWindow::OnUndoAll},
+    {IDC_FOLD, &MainWindow::OnFold},
+    {IDCANCEL, &MainWindow::OnCancel},
+    {IDC_APP_ICON, &MainWindow::OnAppIcon},
+    {IDC_APPLY_SAVED_ICONS, &MainWindow::OnApplySavedIcons},
+    {IDC_UNDO_ICONS, &MainWindow::OnUndoIcons},
+    {IDC_APPLY_SAVED_GAMMA, &MainWindow::OnApplySavedGamma},
+    {IDC_UNDO_GAMMA, &MainWindow::OnUndoGamma},
+    {IDC_APPLY_SAVED_MODE, &MainWindow::OnApplySavedMode},
+    {IDC_UNDO_MODE, &MainWindow::OnUndoMode},
+    {IDC_RESTORE_DEFAULT_MODE, &MainWindow::OnRestoreDefaultMode},
+    {IDC_VIEW_CURRENT, &MainWindow::OnViewCurrent},
+    {IDC_VIEW_SAVED, &MainWindow::OnViewSaved},
+};
+
 MainWindow::MainWindow(HWND parent) : Dialog(IDD_MAIN, parent) {
   appIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP));
-}
-
-MainWindow::~MainWindow() {
-  if (headingFont) DeleteObject(headingFont);
 }
 
 BOOL MainWindow::OnInitDialog() {
@@ -156,10 +153,7 @@ BOOL MainWindow::OnInitDialog() {
   GetWindowRect(GetDlgItem(window, IDCANCEL), &exitRect);
   // Dialog units scale with the DPI; this pixel margin must too (identical at 96 DPI).
   int dpi = 96;
-  if (HDC screen = GetDC(window)) {
-    dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(window, screen);
-  }
+  if (const ScreenDC screen(window); screen.get()) dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
   foldedRect.bottom = exitRect.bottom + MulDiv(kFoldMargin, dpi, 96);
   isUnfolded = 1;
 
@@ -175,17 +169,17 @@ BOOL MainWindow::OnInitDialog() {
     SetWindowPos(window, nullptr, left < work.left ? work.left : left, top < work.top ? work.top : top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  ToggleFold();
+  OnFold();
 
   LOGFONTA font = {};
   const auto dialogFont = reinterpret_cast<HFONT>(
       SendDlgItemMessageA(window, IDC_SAVE_CURRENT, WM_GETFONT, 0, 0));
   if (dialogFont && GetObjectA(dialogFont, sizeof font, &font) == sizeof font) {
     font.lfWeight = FW_BOLD;
-    headingFont = CreateFontIndirectA(&font);
+    headingFont.reset(CreateFontIndirectA(&font));
   }
   for (int id : kHeadingControls)
-    SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(headingFont), TRUE);
+    SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(headingFont.get()), TRUE);
 
   if (!ConnectAgent(window, &agent, false)) ConnectAgent(window, &agent, true);
   CaptureIconLayout(window, &agent, &startup.startupIcons);
@@ -229,14 +223,14 @@ bool MainWindow::PreTranslateMessage(MSG* msg) {
   return false;
 }
 
-bool MainWindow::OnCommand(int id) { return DispatchCommand(this, kCommandMap, id); }
+bool MainWindow::OnCommand(int id) { return DispatchCommand(this, kCommands, id); }
 
 bool MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
   HWND window = hwnd();
   switch (message) {
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) != SYSCMD_ABOUT) return false;
-      OpenAbout();
+      OnAppIcon();  // the menu's About opens what the icon opens
       *result = TRUE;
       return true;
     case WM_PAINT:
@@ -288,7 +282,7 @@ void MainWindow::OnDestroy() {
   DisconnectAgent(&agent);
 }
 
-void MainWindow::ToggleFold() {
+void MainWindow::OnFold() {
   HWND window = hwnd();
   const RECT& target = isUnfolded ? foldedRect : fullRect;
   SetDlgItemTextA(window, IDC_FOLD, isUnfolded ? "More >>" : "Less <<");
@@ -316,14 +310,14 @@ void MainWindow::ToggleFold() {
   isUnfolded = !isUnfolded;
 }
 
-void MainWindow::SaveCurrent() { SaveSnapshot(hwnd(), &agent); }
+void MainWindow::OnSaveCurrent() { SaveSnapshot(hwnd(), &agent); }
 
-void MainWindow::RestoreSaved() {
+void MainWindow::OnRestoreSaved() {
   WaitCursor wait;
   RestoreAsTicked(hwnd(), &agent);
 }
 
-void MainWindow::UndoAll() {
+void MainWindow::OnUndoAll() {
   if (startup.startupModeValid) ApplyDisplayMode(hwnd(), &startup.startupMode);
   WaitCursor wait;
   Sleep(MODE_SETTLE_MS);
@@ -340,42 +334,42 @@ void MainWindow::ApplyStartupIcons() {
   ApplyIconLayout(hwnd(), &agent, startup.startupIcons);
 }
 
-void MainWindow::ExitProgram() {
+void MainWindow::OnCancel() {
   WriteOptions(hwnd());
   EndDialog(IDCANCEL);
 }
 
-void MainWindow::OpenAbout() {
+void MainWindow::OnAppIcon() {
   AboutBox about(hwnd());
   about.RunModal();
 }
 
-void MainWindow::ApplySavedIconLayout() {
+void MainWindow::OnApplySavedIcons() {
   LoadedSnapshot loaded;
   if (Load(hwnd(), &loaded)) ApplyIconLayout(hwnd(), &agent, loaded.icons);
 }
 
-void MainWindow::UndoIcons() { ApplyStartupIcons(); }
+void MainWindow::OnUndoIcons() { ApplyStartupIcons(); }
 
-void MainWindow::ApplySavedGamma() {
+void MainWindow::OnApplySavedGamma() {
   LoadedSnapshot loaded;
   if (!Load(hwnd(), &loaded)) return;
   loaded.icons = OwnedIconLayout();
   ApplyGamma(hwnd(), loaded.gamma);
 }
 
-void MainWindow::UndoGammaCommand() { UndoGamma(hwnd(), startup); }
+void MainWindow::OnUndoGamma() { UndoGamma(hwnd(), startup); }
 
-void MainWindow::ApplySavedDisplayMode() {
+void MainWindow::OnApplySavedMode() {
   LoadedSnapshot loaded;
   if (!Load(hwnd(), &loaded)) return;
   loaded.icons = OwnedIconLayout();
   ApplyDisplayMode(hwnd(), &loaded.mode);
 }
 
-void MainWindow::UndoDisplayModeCommand() { UndoDisplayMode(hwnd(), &startup); }
-void MainWindow::RestoreDefaultDisplayModeCommand() { RestoreDefaultDisplayMode(hwnd()); }
-void MainWindow::ViewCurrent() { ShowCurrentDisplayMode(hwnd()); }
-void MainWindow::ViewSaved() { ShowSavedSettings(hwnd()); }
+void MainWindow::OnUndoMode() { UndoDisplayMode(hwnd(), &startup); }
+void MainWindow::OnRestoreDefaultMode() { RestoreDefaultDisplayMode(hwnd()); }
+void MainWindow::OnViewCurrent() { ShowCurrentDisplayMode(hwnd()); }
+void MainWindow::OnViewSaved() { ShowSavedSettings(hwnd()); }
 
 }  // namespace kestrin

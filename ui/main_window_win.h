@@ -8,6 +8,7 @@
 
 #include "dialog_win.h"
 #include "engine_state_win.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 
@@ -17,24 +18,6 @@ constexpr DWORD MODE_SETTLE_MS = 2000;
 class MainWindow : public Dialog {
  public:
   explicit MainWindow(HWND parent = nullptr);
-  ~MainWindow() override;
-
-  // Commands, bound to their controls by the command map.
-  void ToggleFold();
-  void SaveCurrent();
-  void RestoreSaved();
-  void UndoAll();
-  void ExitProgram();
-  void OpenAbout();
-  void ApplySavedIconLayout();
-  void UndoIcons();
-  void ApplySavedGamma();
-  void UndoGammaCommand();
-  void ApplySavedDisplayMode();
-  void UndoDisplayModeCommand();
-  void RestoreDefaultDisplayModeCommand();
-  void ViewCurrent();
-  void ViewSaved();
 
  protected:
   BOOL OnInitDialog() override;
@@ -44,17 +27,36 @@ class MainWindow : public Dialog {
   void OnDestroy() override;
 
  private:
+  // A click on each control, named after its id (IDC_SAVE_CURRENT: OnSaveCurrent).
+  void OnSaveCurrent();
+  void OnRestoreSaved();
+  void OnUndoAll();
+  void OnFold();
+  void OnCancel();  // Exit
+  void OnAppIcon();
+  void OnApplySavedIcons();
+  void OnUndoIcons();
+  void OnApplySavedGamma();
+  void OnUndoGamma();
+  void OnApplySavedMode();
+  void OnUndoMode();
+  void OnRestoreDefaultMode();
+  void OnViewCurrent();
+  void OnViewSaved();
+
   void CreateToolTips();
   void SetControlTexts();
   void ApplyStartupIcons();
   bool PaintMinimised();
+
+  static const CommandEntry<MainWindow> kCommands[15];
 
   HWND toolTips = nullptr;
   RECT fullRect = {};
   RECT foldedRect = {};
   int isUnfolded = 0;
   std::vector<HWND> foldHidden;  // children the fold hid
-  HFONT headingFont = nullptr;
+  UniqueFont headingFont;        // outlives the window that draws with it
   AgentClient agent;
   StartupState startup;
   HICON appIcon = nullptr;

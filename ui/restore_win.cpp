@@ -1,10 +1,10 @@
 #include "restore_win.h"
 
 #include "agent_client_win.h"
-#include "resource_ids.h"
 #include "display_mode_win.h"
 #include "gamma_win.h"
 #include "main_window_win.h"
+#include "resource_ids.h"
 #include "snapshot_file_win.h"
 
 namespace kestrin {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin {
 

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "win_handle_win.h"
+
 namespace {
 
 bool Print(DWORD which) {
@@ -31,10 +33,7 @@ bool SetScreen(DWORD width, DWORD height, double exponent) {
   WORD ramp[3][256];
   for (int i = 0; i < 256; ++i)
     ramp[0][i] = ramp[1][i] = ramp[2][i] = static_cast<WORD>(std::lround(65535.0 * std::pow(i / 255.0, exponent)));
-  HDC screen = GetDC(nullptr);
-  ok = SetDeviceGammaRamp(screen, ramp) && ok;
-  ReleaseDC(nullptr, screen);
-  return ok;
+  return SetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp) && ok;
 }
 
 // List-view moves carry no pointer, so another process may make them.
@@ -60,11 +59,9 @@ int main(int argc, char** argv) {
   if (argc == 5) return MoveDesktopIcons(), std::atoi(argv[4]);
   const bool ok = Print(ENUM_CURRENT_SETTINGS) && Print(ENUM_REGISTRY_SETTINGS);
   WORD ramp[3][256];
-  HDC screen = GetDC(nullptr);
-  if (GetDeviceGammaRamp(screen, ramp))
+  if (GetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp))
     std::printf("gamma %u %u %u\n", ramp[0][128], ramp[1][128], ramp[2][128]);
   else
     std::printf("gamma ?\n");
-  ReleaseDC(nullptr, screen);
   return std::fflush(stdout) == 0 && ok ? 0 : 1;
 }

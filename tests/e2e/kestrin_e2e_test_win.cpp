@@ -19,6 +19,7 @@
 #include "resource_ids.h"
 #include "screen_win.h"
 #include "standin_client_win.h"
+#include "win_handle_win.h"
 #include "wine_gap.h"
 
 using namespace kestrin::test;
@@ -194,10 +195,11 @@ class KestrinE2E : public testing::Test {
   }
   // Every label, check box and radio button shows its whole text in the dialog's font.
   void ExpectTextsFit() {
-    HDC screen = GetDC(nullptr);
+    kestrin::ScreenDC dc;
+    HDC screen = dc.get();
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    HFONT font = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
-    HGDIOBJ previous = SelectObject(screen, font);
+    kestrin::UniqueFont font(CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg"));
+    HGDIOBJ previous = SelectObject(screen, font.get());
     for (HWND control = GetWindow(k_->main(), GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
       char type[32] = {}, text[256] = {};
       GetClassNameA(control, type, sizeof type);
@@ -214,8 +216,7 @@ class KestrinE2E : public testing::Test {
         EXPECT_LE(size.cx, client.right - (box ? MulDiv(16, dpi, 96) : 0)) << "cuts \"" << text << "\"";
       }
     }
-    DeleteObject(SelectObject(screen, previous));
-    ReleaseDC(nullptr, screen);
+    SelectObject(screen, previous);
   }
   // The cursor seen is the foreground thread's. Wine gap: cursor handles belong to their
   // process there, so only that another one shows, and the one before comes back.

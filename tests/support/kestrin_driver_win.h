@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin::test {
 

@@ -6,15 +6,10 @@
 #include <cstring>
 
 #include "kestrin_driver_win.h"
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 namespace kestrin::test {
 namespace {
-
-struct ScreenDc {
-  HDC dc = GetDC(nullptr);
-  ~ScreenDc() { ReleaseDC(nullptr, dc); }
-};
 
 // A top-down 32-bit DIB of the area's size selected into a memory DC.
 struct Canvas {
@@ -22,7 +17,7 @@ struct Canvas {
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width, info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1, info.bmiHeader.biBitCount = 32;
-    if (width > 0 && height > 0 && memory) bitmap = CreateDIBSection(screen.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (width > 0 && height > 0 && memory) bitmap = CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap) old = SelectObject(memory, bitmap);
   }
   ~Canvas() {
@@ -37,10 +32,10 @@ struct Canvas {
     for (uint32_t& pixel : pixels) pixel &= 0x00FFFFFF;
     return pixels;
   }
-  ScreenDc screen;
+  ScreenDC screen;
   int width, height;
   BITMAPINFO info = {};
-  HDC memory = CreateCompatibleDC(screen.dc);
+  HDC memory = CreateCompatibleDC(screen.get());
   HBITMAP bitmap = nullptr;
   void* bits = nullptr;
   HGDIOBJ old = nullptr;
@@ -48,11 +43,11 @@ struct Canvas {
 
 }  // namespace
 
-bool ReadScreenRamp(Ramp* ramp) { return GetDeviceGammaRamp(ScreenDc().dc, ramp->data()); }
+bool ReadScreenRamp(Ramp* ramp) { return GetDeviceGammaRamp(ScreenDC().get(), ramp->data()); }
 
 bool SetScreenRamp(const Ramp& ramp) {
   Ramp copy = ramp;
-  return SetDeviceGammaRamp(ScreenDc().dc, copy.data());
+  return SetDeviceGammaRamp(ScreenDC().get(), copy.data());
 }
 
 Ramp IdentityRamp() {
@@ -133,7 +128,7 @@ std::string ScreenStateGuard::Restore() {
 
 std::vector<uint32_t> ScreenPixels(const RECT& area) {
   Canvas canvas(area);
-  if (!canvas.old || !BitBlt(canvas.memory, 0, 0, canvas.width, canvas.height, canvas.screen.dc, area.left, area.top, SRCCOPY))
+  if (!canvas.old || !BitBlt(canvas.memory, 0, 0, canvas.width, canvas.height, canvas.screen.get(), area.left, area.top, SRCCOPY))
     return {};
   return canvas.Pixels();
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "win_handle.h"
+#include "win_handle_win.h"
 
 struct StandinIcon {
   std::string label;  // bytes in the system's code page, as the list view gives them

@@ -15,9 +15,10 @@
 #include "agent_protocol.h"
 #include "gamma_win.h"
 #include "icon_layout.h"
-#include "lumiq.h"
+#include "lumiq_win.h"
 #include "message_box_win.h"
 #include "snapshot_file_win.h"
+#include "snapshot_paths_win.h"
 #include "standin_client_win.h"
 #include "wine_gap.h"
 

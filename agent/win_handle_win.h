@@ -1,4 +1,6 @@
-// Owners for the few kinds of Win32 handle the agent and its tests hold.
+// Owners for the kinds of Win32 handle the program, the agent and their tests hold, each
+// given back on every path. Lumiq.dll includes this too: nothing here throws, and what it
+// does not use (the GDI owners) is never instantiated there.
 #pragma once
 
 #include <windows.h>
@@ -43,14 +45,37 @@ struct MappedViewTraits {
   static bool IsValid(void* p) { return p != nullptr; }
   static void Close(void* p) { UnmapViewOfFile(p); }
 };
-struct HookTraits {
-  static bool IsValid(HHOOK h) { return h != nullptr; }
-  static void Close(HHOOK h) { UnhookWindowsHookEx(h); }
+struct FindHandleTraits {
+  static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { FindClose(h); }
+};
+template <typename T>
+struct GdiObjectTraits {
+  static bool IsValid(T object) { return object != nullptr; }
+  static void Close(T object) { DeleteObject(object); }
 };
 
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
 using MappedView = UniqueResource<void*, MappedViewTraits>;
-using UniqueHook = UniqueResource<HHOOK, HookTraits>;
+using UniqueFind = UniqueResource<HANDLE, FindHandleTraits>;
+using UniqueFont = UniqueResource<HFONT, GdiObjectTraits<HFONT>>;
+using UniquePen = UniqueResource<HPEN, GdiObjectTraits<HPEN>>;
+
+// A device context from GetDC for `window`, or for the whole screen without one.
+class ScreenDC {
+ public:
+  explicit ScreenDC(HWND window = nullptr) : window_(window), dc_(GetDC(window)) {}
+  ~ScreenDC() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  ScreenDC(const ScreenDC&) = delete;
+  ScreenDC& operator=(const ScreenDC&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
 
 enum class ViewAccess { kRead, kWrite };
 
