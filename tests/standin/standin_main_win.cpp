@@ -3,14 +3,13 @@
 // UI thread. Commands arrive as WM_COPYDATA text at a message-only window of that thread
 // (titled with the process id), so every list-view call runs on the list view's own
 // thread, as inside Explorer; each reply's lines go to the mapping "KestrinStandin<pid>".
+// Labels travel as raw bytes, in the system's code page or (with "addw") UTF-16LE.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
-
-#include "standin_protocol.h"
 
 std::string BenchVerb(const std::string& verb, HWND listView);  // bench/standin_floor_win.cpp
 
@@ -81,20 +80,21 @@ std::string List() {
     SendMessageA(g_listview, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
     POINT pt{};
     SendMessageA(g_listview, LVM_GETITEMPOSITION, i, reinterpret_cast<LPARAM>(&pt));
-    out += "icon " + std::to_string(pt.x) + " " + std::to_string(pt.y) + " " + standin::HexEncode(text) + "\n";
+    out += "icon " + std::to_string(pt.x) + " " + std::to_string(pt.y) + " " + text + "\n";
   }
   return out;
 }
 
 // Runs on the UI thread.
 std::string Run(const std::string& line) {
-  char verb[32] = {}, hex[4096] = {};
+  char verb[32] = {};
   int a = 0, b = 0, c = 0;
-  const int fields = std::sscanf(line.c_str(), "%31s %d %d %4095s", verb, &a, &b, hex);
+  const int fields = std::sscanf(line.c_str(), "%31s %d %d", verb, &a, &b);
   const std::string v = verb;
-  std::string bytes;
-  if ((v == "add" || v == "addw") && fields >= 3 && standin::HexDecode(fields == 4 ? hex : "", &bytes))
-    return AddIcon(v == "addw", a, b, bytes);
+  // "add X Y LABEL": the label's bytes (UTF-16LE with "addw") are the rest of the command.
+  const size_t label = line.find(' ', line.find(' ', line.find(' ') + 1) + 1);
+  if ((v == "add" || v == "addw") && fields == 3 && label != std::string::npos)
+    return AddIcon(v == "addw", a, b, line.substr(label + 1));
   if (v == "list") return List();
   if (v == "move" && std::sscanf(line.c_str(), "move %d %d %d", &a, &b, &c) == 3 && a >= 0 && a < ItemCount()) {
     POINT pt{b, c};

@@ -122,15 +122,24 @@ long RunAndRead(const std::string& commandLine, std::string* output) {
   if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, TempDirectory().c_str(), &startup, &info))
     return -1;
   UniqueHandle process(info.hProcess), thread(info.hThread);
-  writer.reset();  // the child's copy is the only writer left
+  writer.reset();
+  // Read while it runs, until it ends: not until the pipe's end, which a process it started
+  // may hold open (under Wine the first window starts the desktop process, which inherits it).
   char buffer[4096];
-  DWORD got = 0, code = 0;
-  for (output->clear(); ReadFile(reader.get(), buffer, sizeof buffer, &got, nullptr) && got;) output->append(buffer, got);
-  if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.get(), &code)) {
-    TerminateProcess(process.get(), 1);
-    return -1;
+  DWORD available = 0, got = 0, code = 0, ended = WAIT_TIMEOUT;
+  output->clear();
+  for (const ULONGLONG end = GetTickCount64() + 60000; GetTickCount64() < end;) {
+    if (ended == WAIT_OBJECT_0 && (!PeekNamedPipe(reader.get(), nullptr, 0, nullptr, &available, nullptr) || !available))
+      return GetExitCodeProcess(process.get(), &code) ? static_cast<long>(code) : -1;
+    ended = WaitForSingleObject(process.get(), 0);
+    if (PeekNamedPipe(reader.get(), nullptr, 0, nullptr, &available, nullptr) && available &&
+        ReadFile(reader.get(), buffer, sizeof buffer, &got, nullptr))
+      output->append(buffer, got);
+    else if (ended != WAIT_OBJECT_0)
+      Sleep(5);
   }
-  return static_cast<long>(code);
+  TerminateProcess(process.get(), 1);
+  return -1;
 }
 
 std::unique_ptr<ProgramDirectory> ProgramDirectory::Create(std::string* error) {

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "standin_protocol.h"
 
 std::unique_ptr<StandinDesktop> StandinDesktop::Start(std::string* error, bool underWorkerW,
                                                       const std::string& executable) {
@@ -70,21 +69,21 @@ std::string Place(int x, int y) { return " " + std::to_string(x) + " " + std::to
 }  // namespace
 
 bool StandinDesktop::AddIcon(const std::string& label, int x, int y) {
-  return Exchange("add" + Place(x, y) + standin::HexEncode(label)) == std::vector<std::string>{"ok"};
+  return Exchange("add" + Place(x, y) + label) == std::vector<std::string>{"ok"};
 }
 
 bool StandinDesktop::AddIconUtf16(const std::wstring& label, int x, int y) {
   const std::string bytes(reinterpret_cast<const char*>(label.data()), label.size() * sizeof(wchar_t));
-  return Exchange("addw" + Place(x, y) + standin::HexEncode(bytes)) == std::vector<std::string>{"ok"};
+  return Exchange("addw" + Place(x, y) + bytes) == std::vector<std::string>{"ok"};
 }
 
 bool StandinDesktop::Icons(std::vector<StandinIcon>* icons) {
   icons->clear();
   for (const std::string& line : Exchange("list")) {
     StandinIcon icon{};
-    char hex[2100] = {};
-    if (std::sscanf(line.c_str(), "icon %d %d %2099s", &icon.x, &icon.y, hex) < 2 || !standin::HexDecode(hex, &icon.label))
-      return false;
+    int labelAt = 0;  // "icon X Y LABEL"
+    if (std::sscanf(line.c_str(), "icon %d %d %n", &icon.x, &icon.y, &labelAt) != 2 || !labelAt) return false;
+    icon.label = line.substr(static_cast<size_t>(labelAt));
     icons->push_back(icon);
   }
   return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;

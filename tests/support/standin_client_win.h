@@ -1,5 +1,5 @@
-// Drives standin.exe, the stand-in desktop: a command is text sent as WM_COPYDATA to its
-// control window, the reply's lines are read from its reply mapping.
+// Drives standin.exe, the stand-in desktop: a command is sent as WM_COPYDATA to its control
+// window, the reply's lines are read from its reply mapping.
 #pragma once
 
 #include <windows.h>

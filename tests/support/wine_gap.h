@@ -1,29 +1,26 @@
-// The one way a test marks a check Wine cannot make: WINE_GAP(condition, why) is true
-// under Wine when `condition` holds, after recording why; the caller then skips or
-// replaces the check. scripts/test counts and lists the gaps met in its summary.
+// The one way a test marks a check Wine cannot make: WINE_GAP(condition, why) is true under
+// Wine when `condition` holds, after recording why; the caller then skips or replaces the
+// check. scripts/test counts and lists the gaps met (from $KESTRIN_WINE_GAPS) in its summary.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 
-#include <windows.h>
-
 namespace kestrin::test {
-
-inline bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
 inline bool RecordWineGap(const char* why) {
   const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const char* suite = test ? test->test_suite_name() : "?";
-  const char* name = test ? test->name() : "?";
-  std::printf("[ WINE GAP ] %s.%s: %s\n", suite, name, why);
-  if (const char* log = std::getenv("KESTRIN_WINE_GAPS"))
-    if (FILE* file = std::fopen(log, "a")) std::fprintf(file, "%s.%s: %s\n", suite, name, why), std::fclose(file);
-  return true;
+  const std::string line = std::string(test->test_suite_name()) + "." + test->name() + ": " + why + "\n";
+  std::fputs(("[ WINE GAP ] " + line).c_str(), stdout);
+  FILE* log = std::getenv("KESTRIN_WINE_GAPS") ? std::fopen(std::getenv("KESTRIN_WINE_GAPS"), "a") : nullptr;
+  return !log || (std::fputs(line.c_str(), log), std::fclose(log), true);
 }
 
 }  // namespace kestrin::test
 
-#define WINE_GAP(condition, why) (::kestrin::test::UnderWine() && (condition) && ::kestrin::test::RecordWineGap(why))
+#define WINE_GAP(condition, why)                                                                   \
+  (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") && (condition) && \
+   ::kestrin::test::RecordWineGap(why))
