@@ -224,8 +224,9 @@ class KestrinE2E : public testing::Test {
   void ExpectWaitCursorUntilIcons(const ChangeRecorder::Timeline& t) {
     EXPECT_EQ(k_->main(), GetForegroundWindow());
     EXPECT_GE(t.cursorRound, 0) << "no wait cursor";
-    if (!WINE_GAP(true, "cursor handles belong to their process: whether the cursor shown is the hourglass cannot be told"))
+    if (!WINE_GAP(true, "cursor handles belong to their process: whether the cursor shown is the hourglass cannot be told")) {
       EXPECT_TRUE(t.hourglass);
+    }
     EXPECT_GE(t.cursorBackRound, t.iconsRound) << "the cursor came back before the icons moved";
   }
 
