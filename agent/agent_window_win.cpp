@@ -33,7 +33,7 @@ HMODULE libraryHold = nullptr;
 HWND agentWindow = nullptr;  // this thread's agent; cleared when it is destroyed
 int activeFrames = 0;        // calls of the dialog procedure under way, nested ones included
 bool commandRunning = false;
-bool closePending = false;   // a WM_CLOSE that came while a command ran
+bool closePending = false;  // a WM_CLOSE that came while a command ran
 
 struct ActiveFrame {
   ActiveFrame() { ++activeFrames; }
@@ -47,7 +47,8 @@ struct ActiveFrame {
 bool IsOwnListView(HWND window) {
   char className[32] = {};
   return window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId() &&
-         GetClassNameA(window, className, sizeof className) && lstrcmpiA(className, WC_LISTVIEWA) == 0;
+         GetClassNameA(window, className, sizeof className) &&
+         lstrcmpiA(className, WC_LISTVIEWA) == 0;
 }
 
 // Asks this thread to retrieve a message soon, so that a hook of ours runs and the
@@ -69,7 +70,8 @@ class AutoArrangeOff {
  public:
   explicit AutoArrangeOff(HWND listView)
       : listView_(listView), saved_(GetWindowLongPtrA(listView, GWL_STYLE)) {
-    if (saved_ & LVS_AUTOARRANGE) SetWindowLongPtrA(listView_, GWL_STYLE, saved_ & ~LVS_AUTOARRANGE);
+    if (saved_ & LVS_AUTOARRANGE)
+      SetWindowLongPtrA(listView_, GWL_STYLE, saved_ & ~LVS_AUTOARRANGE);
   }
   ~AutoArrangeOff() { SetWindowLongPtrA(listView_, GWL_STYLE, saved_); }
   AutoArrangeOff(const AutoArrangeOff&) = delete;
@@ -84,10 +86,11 @@ class AutoArrangeOff {
 
 HWND EnsureAgentWindow(HINSTANCE instance) {
   if (agentWindow) return agentWindow;
-  agentWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_AGENT), nullptr, AgentDialogProc, 0);
+  agentWindow =
+      CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_AGENT), nullptr, AgentDialogProc, 0);
   if (agentWindow && !libraryHold) {
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&AgentDialogProc),
-                       &libraryHold);
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<LPCSTR>(&AgentDialogProc), &libraryHold);
   }
   return agentWindow;
 }
@@ -165,7 +168,8 @@ int AgentCaptureLayout(HWND listView) {
       wchar_t name[kMaxIconNameUnits + 2];
       const size_t units = ItemName(listView, i, name);
       namesNeeded = namesNeeded || !LabelHoldsName(ReadIconRecord(view, i).label, name, units);
-      namesEnd += WriteIconName(names.get() + namesEnd, reinterpret_cast<const char16_t*>(name), units);
+      namesEnd +=
+          WriteIconName(names.get() + namesEnd, reinterpret_cast<const char16_t*>(name), units);
     }
   }
   if (namesNeeded) {
@@ -198,12 +202,14 @@ int AgentApplyLayout(HWND listView) {
         LVFINDINFOW find = {};
         find.flags = LVFI_STRING;
         find.psz = name;
-        index = SendMessageW(listView, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
+        index = SendMessageW(listView, LVM_FINDITEMW, static_cast<WPARAM>(-1),
+                             reinterpret_cast<LPARAM>(&find));
       } else {
         LVFINDINFOA find = {};
         find.flags = LVFI_STRING;
         find.psz = record.label;
-        index = SendMessageA(listView, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
+        index = SendMessageA(listView, LVM_FINDITEMA, static_cast<WPARAM>(-1),
+                             reinterpret_cast<LPARAM>(&find));
       }
       if (index != -1) {
         SendMessageA(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(index),

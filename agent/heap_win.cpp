@@ -10,7 +10,9 @@
 void* operator new(std::size_t size) { return HeapAlloc(GetProcessHeap(), 0, size ? size : 1); }
 void* operator new[](std::size_t size) { return operator new(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return operator new(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return operator new(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return operator new(size);
+}
 void operator delete(void* p) noexcept {
   if (p) HeapFree(GetProcessHeap(), 0, p);
 }

@@ -29,9 +29,7 @@ HHOOK WidenHook(uint32_t value) {
   return reinterpret_cast<HHOOK>(static_cast<intptr_t>(static_cast<int32_t>(value)));
 }
 
-uint32_t NarrowHook(HHOOK hook) {
-  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hook));
-}
+uint32_t NarrowHook(HHOOK hook) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hook)); }
 
 LRESULT CALLBACK AgentHookProc(int code, WPARAM wParam, LPARAM lParam) {
   const uint32_t hook = hookHandle, controller = controllerThreadId;

@@ -17,8 +17,8 @@ void StoreU32(uint8_t* p, uint32_t value) {
 
 uint32_t CaptureBufferSize(int64_t itemCount) {
   if (itemCount < 0) return 0;
-  const uint64_t size = uint64_t{kIconLayoutHeaderSize} +
-                        uint64_t(itemCount) * kIconRecordSize + kTransferSlack;
+  const uint64_t size =
+      uint64_t{kIconLayoutHeaderSize} + uint64_t(itemCount) * kIconRecordSize + kTransferSlack;
   return size > UINT32_MAX ? 0 : static_cast<uint32_t>(size);
 }
 

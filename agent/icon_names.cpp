@@ -64,7 +64,8 @@ uint32_t IconNamesLengthAt(const uint8_t* block, size_t size) {
 bool IconNamesMatch(const uint8_t* block, size_t size, const uint8_t* blob, uint32_t blobLength) {
   const uint32_t length = IconNamesLengthAt(block, size);
   IconLayoutHeader header;
-  if (length == 0 || !blob || !ReadIconLayoutHeader(blob, blobLength, &header) || header.count < 0 ||
+  if (length == 0 || !blob || !ReadIconLayoutHeader(blob, blobLength, &header) ||
+      header.count < 0 ||
       LoadU32(block + kIconNamesCountOffset) != static_cast<uint32_t>(header.count))
     return false;
   // Every entry inside the block, and nothing after the last one.

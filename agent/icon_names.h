@@ -55,7 +55,8 @@ bool IconNamesMatch(const uint8_t* block, size_t size, const uint8_t* blob, uint
 // Walks the entries of a block that IconNamesMatch accepted.
 class IconNameCursor {
  public:
-  explicit IconNameCursor(const uint8_t* block) : at_(block ? block + kIconNamesHeaderSize : nullptr) {}
+  explicit IconNameCursor(const uint8_t* block)
+      : at_(block ? block + kIconNamesHeaderSize : nullptr) {}
   // The next name into `out` (room for 260 units, terminated); its length in units.
   size_t Next(char16_t* out);
 

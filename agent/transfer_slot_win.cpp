@@ -28,7 +28,8 @@ void Release(TransferSlot& s) {
 bool Prepare(TransferSlot& s, uint32_t size, const char* name, const void* data, uint32_t length) {
   // The previous buffer goes first, also when the rest fails.
   Release(s);
-  s.mappingHandle.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name));
+  s.mappingHandle.reset(
+      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name));
   if (!s.mappingHandle) return false;
   s.mappingView.reset(MapViewOfFile(s.mappingHandle.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
   if (!s.mappingView) {

@@ -83,7 +83,8 @@ enum class ViewAccess { kRead, kWrite };
 // the mapping with that protection, no further. A mapping someone else created first may be
 // smaller than what we asked for, or only reserved (touching such a page faults).
 inline size_t ViewExtent(const void* view, ViewAccess access) {
-  constexpr DWORD kWritable = PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  constexpr DWORD kWritable =
+      PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
   constexpr DWORD kReadable = kWritable | PAGE_READONLY | PAGE_EXECUTE_READ;
   const DWORD wanted = access == ViewAccess::kWrite ? kWritable : kReadable;
   const auto* at = static_cast<const char*>(view);

@@ -66,7 +66,8 @@ bool AgentLink::Capture(std::vector<uint8_t>* blob, uint64_t* bufferSize, std::s
   DWORD_PTR result = 0;
   if (!Send(AGENT_CMD_CAPTURE, reinterpret_cast<LPARAM>(listView_), &result))
     return *why = "capture command timed out", false;
-  if (result != 1) return *why = "the agent answered the capture with " + std::to_string(result), false;
+  if (result != 1)
+    return *why = "the agent answered the capture with " + std::to_string(result), false;
   *bufferSize = NamedBufferSize(kCaptureBufferName);
   const std::vector<uint8_t> head = NamedBufferBytes(kCaptureBufferName, 8);
   if (head.size() < 8) return *why = "capture buffer missing", false;

@@ -26,8 +26,8 @@ class AgentLink {
   bool Send(uintptr_t command, LPARAM lParam, DWORD_PTR* result = nullptr);
   // Leaves agent and hook as they are, as a program that is killed does.
   void Abandon() { agent_ = nullptr, hooked_ = false; }
-  // Capture command, which must answer 1; then the capture buffer's bytes (its whole blob, `totalLength` long)
-  // and the buffer object's own size, read without the library's reader.
+  // Capture command, which must answer 1; then the capture buffer's bytes (its whole blob,
+  // `totalLength` long) and the buffer object's own size, read without the library's reader.
   bool Capture(std::vector<uint8_t>* blob, uint64_t* bufferSize, std::string* why);
   // PrepareMemory(L + 10, apply buffer, blob, L), then the apply command; true when it
   // answered 1.

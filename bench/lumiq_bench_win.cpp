@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "agent_link_win.h"
-#include "bench_timing_win.h"
 #include "agent_protocol.h"
+#include "bench_timing_win.h"
 #include "icon_layout.h"
 #include "lumiq_win.h"
 #include "standin_client_win.h"
@@ -35,7 +35,8 @@ int main() {
   auto desktop = StandinDesktop::Start(&error);
   if (!desktop) return Fail("stand-in desktop: " + error);
   for (int i = 0; i < kIcons; ++i) {
-    if (!desktop->AddIcon("Icon number " + std::to_string(i), 10 + 70 * (i % 25), 10 + 70 * (i / 25)))
+    if (!desktop->AddIcon("Icon number " + std::to_string(i), 10 + 70 * (i % 25),
+                          10 + 70 * (i / 25)))
       return Fail("adding icons");
   }
   AgentLink link;

@@ -13,10 +13,13 @@ double MicrosecondsSince(const LARGE_INTEGER& start) {
   LARGE_INTEGER now, freq;
   QueryPerformanceCounter(&now);
   QueryPerformanceFrequency(&freq);
-  return static_cast<double>(now.QuadPart - start.QuadPart) * 1e6 / static_cast<double>(freq.QuadPart);
+  return static_cast<double>(now.QuadPart - start.QuadPart) * 1e6 /
+         static_cast<double>(freq.QuadPart);
 }
 
-int ItemCount(HWND listView) { return static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0)); }
+int ItemCount(HWND listView) {
+  return static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
+}
 
 // Per item: text into a 260-byte buffer, position, copy to a 268-byte record.
 std::string FloorCapture(HWND listView) {
@@ -59,8 +62,11 @@ std::string FloorApply(HWND listView) {
       LVFINDINFOA find{};
       find.flags = LVFI_STRING;
       find.psz = text.c_str();
-      const LRESULT found = SendMessageA(listView, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
-      if (found >= 0) SendMessageA(listView, LVM_SETITEMPOSITION, found, MAKELPARAM(pt.x & 0xFFFF, pt.y & 0xFFFF));
+      const LRESULT found = SendMessageA(listView, LVM_FINDITEMA, static_cast<WPARAM>(-1),
+                                         reinterpret_cast<LPARAM>(&find));
+      if (found >= 0)
+        SendMessageA(listView, LVM_SETITEMPOSITION, found,
+                     MAKELPARAM(pt.x & 0xFFFF, pt.y & 0xFFFF));
     }
   }
   return "us " + std::to_string(MicrosecondsSince(start)) + "\n";

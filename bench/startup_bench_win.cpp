@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "bench_timing_win.h"
 #include "agent_client_win.h"
+#include "bench_timing_win.h"
 #include "resource_ids.h"
 #include "standin_client_win.h"
 #include "win_handle_win.h"
@@ -55,7 +55,8 @@ bool MeasureOnce(const std::string& dir, Program* program, std::string* error) {
   auto desktop = StandinDesktop::Start(error);
   if (!desktop) return false;
   for (int i = 0; i < kIcons; ++i) {
-    if (!desktop->AddIcon("Icon number " + std::to_string(i), 10 + 75 * (i % 10), 10 + 75 * (i / 10))) {
+    if (!desktop->AddIcon("Icon number " + std::to_string(i), 10 + 75 * (i % 10),
+                          10 + 75 * (i / 10))) {
       *error = "adding icons to the stand-in desktop";
       return false;
     }
@@ -66,14 +67,15 @@ bool MeasureOnce(const std::string& dir, Program* program, std::string* error) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   const double start = NowMilliseconds();
-  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup,
-                      &info)) {
+  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      dir.c_str(), &startup, &info)) {
     *error = "cannot start " + exe + " (error " + std::to_string(GetLastError()) + ")";
     return false;
   }
   UniqueHandle process(info.hProcess), thread(info.hThread);
   bool shown = false;
-  while (!(shown = ShownWindowOf(info.dwProcessId, *program)) && NowMilliseconds() - start < kShowTimeoutMs &&
+  while (!(shown = ShownWindowOf(info.dwProcessId, *program)) &&
+         NowMilliseconds() - start < kShowTimeoutMs &&
          WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) {
     Sleep(1);
   }
@@ -106,8 +108,8 @@ bool MeasureOnce(const std::string& dir, Program* program, std::string* error) {
 }
 
 void Report(const Program& p) {
-  std::printf("%-16s %6.0f ms  (runs %.0f..%.0f ms)  peak working set %5.1f MiB\n", p.file, Median(p.startMs),
-              *std::min_element(p.startMs.begin(), p.startMs.end()),
+  std::printf("%-16s %6.0f ms  (runs %.0f..%.0f ms)  peak working set %5.1f MiB\n", p.file,
+              Median(p.startMs), *std::min_element(p.startMs.begin(), p.startMs.end()),
               *std::max_element(p.startMs.begin(), p.startMs.end()), Median(p.peakMiB));
 }
 
@@ -127,13 +129,16 @@ int main() {
       }
     }
   }
-  std::printf("Start-up to a visible main window, stand-in desktop of %d icons, median of %d runs (%s)\n", kIcons,
-              kRuns, sizeof(void*) == 8 ? "x64" : "x86");
+  std::printf(
+      "Start-up to a visible main window, stand-in desktop of %d icons, median of %d runs (%s)\n",
+      kIcons, kRuns, sizeof(void*) == 8 ? "x64" : "x86");
   Report(kestrinExe);
   Report(bare);
   const double extra = Median(kestrinExe.startMs) - Median(bare.startMs);
-  std::printf("Kestrin.exe takes %.0f ms more than the bare dialog, of which %lu ms is the agent settle pause\n",
-              extra, static_cast<unsigned long>(AGENT_SETTLE_MS));
+  std::printf(
+      "Kestrin.exe takes %.0f ms more than the bare dialog, of which %lu ms is the agent settle "
+      "pause\n",
+      extra, static_cast<unsigned long>(AGENT_SETTLE_MS));
   std::fflush(stdout);
   return 0;
 }

@@ -79,9 +79,10 @@ bool AgentAlive(const AgentClient& client) {
 bool SendAgentCommand(const AgentClient& client, uintptr_t command, DWORD timeoutMs,
                       DWORD_PTR* result = nullptr) {
   DWORD_PTR answer = 0;
-  const bool answered = SendMessageTimeoutA(client.agentWindow, AGENT_MSG, command,
-                                            reinterpret_cast<LPARAM>(client.desktopListView),
-                                            SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, &answer) != 0;
+  const bool answered =
+      SendMessageTimeoutA(client.agentWindow, AGENT_MSG, command,
+                          reinterpret_cast<LPARAM>(client.desktopListView),
+                          SMTO_NORMAL | SMTO_ABORTIFHUNG, timeoutMs, &answer) != 0;
   if (result) *result = answered ? answer : 0;
   return answered;
 }
@@ -135,8 +136,7 @@ int ConnectAgent(HWND window, AgentClient* client, bool report) {
   Sleep(AGENT_SETTLE_MS);
 
   client->agentWindow = FindAgentWindow(client->desktopListView);
-  if (client->agentWindow &&
-      SendAgentCommand(*client, AGENT_CMD_PING, client->commandTimeoutMs))
+  if (client->agentWindow && SendAgentCommand(*client, AGENT_CMD_PING, client->commandTimeoutMs))
     return 1;
   DisconnectAgent(client);
   return FailConnect(window, report);
@@ -172,7 +172,8 @@ int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& lay
   if (records > kMaxIconRecords) {
     ShowMessage(window,
                 "Unable to set icons position: the layout holds " + std::to_string(records) +
-                    " icons, more than the " + std::to_string(kMaxIconRecords) + " Kestrin restores",
+                    " icons, more than the " + std::to_string(kMaxIconRecords) +
+                    " Kestrin restores",
                 kBoxStop);
     return 0;
   }
@@ -180,9 +181,10 @@ int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& lay
   UniqueHandle namesMapping;
   MappedView namesView;
   if (layout.names && layout.namesLength) {
-    namesMapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, layout.namesLength,
-                                          kApplyNamesBufferName));
-    if (namesMapping) namesView.reset(MapViewOfFile(namesMapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    namesMapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                          layout.namesLength, kApplyNamesBufferName));
+    if (namesMapping)
+      namesView.reset(MapViewOfFile(namesMapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
     // Without room for them the icons are found by their labels, as before.
     if (namesView && ViewExtent(namesView.get(), ViewAccess::kWrite) >= layout.namesLength)
       std::memcpy(namesView.get(), layout.names.get(), layout.namesLength);

@@ -20,8 +20,9 @@ constexpr int32_t kModeResultSuccessful = 0;      // DISP_CHANGE_SUCCESSFUL
 constexpr int32_t kModeResultRestart = 1;         // DISP_CHANGE_RESTART
 constexpr int32_t kModeResultNotUpdated = -3;     // DISP_CHANGE_NOTUPDATED
 
-// Flags for the change, from the "Apply temporarily" radio button and the "Affect all users" check box as they stand now.
-// Any apply that is not temporary is saved: "Apply and save as default" never decides.
+// Flags for the change, from the "Apply temporarily" radio button and the "Affect all users" check
+// box as they stand now. Any apply that is not temporary is saved: "Apply and save as default"
+// never decides.
 constexpr uint32_t ModeApplyFlags(bool applyTemporarily, bool allUsers) {
   return applyTemporarily ? kModeFlagsDynamic
                           : kModeFlagsUpdateRegistry | (allUsers ? kModeFlagsGlobal : 0);

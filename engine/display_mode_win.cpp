@@ -1,8 +1,8 @@
 #include "display_mode_win.h"
 
-#include "resource_ids.h"
 #include "display_mode.h"
 #include "message_box_win.h"
+#include "resource_ids.h"
 
 namespace kestrin {
 

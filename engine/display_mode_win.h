@@ -18,7 +18,8 @@ bool ReadCurrentDisplayMode(DEVMODEA* record);
 // Reads the current mode into state->startupMode and sets startupModeValid; silent.
 void CaptureStartupDisplayMode(StartupState* state);
 
-// Writes the current mode into the Current panel (IDC_CURRENT_SIZE, _BITS, _FREQUENCY), or reports the failed read.
+// Writes the current mode into the Current panel (IDC_CURRENT_SIZE, _BITS, _FREQUENCY), or reports
+// the failed read.
 void ShowCurrentDisplayMode(HWND window);
 
 // Tests and sets `record` (its dmFields becomes MODE_APPLY_FIELDS) with the flags that

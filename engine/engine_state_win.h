@@ -10,8 +10,8 @@ namespace kestrin {
 
 // The program's side of the agent link: two window handles, never cleared.
 struct AgentClient {
-  HWND agentWindow = nullptr;       // as found by its title; may no longer exist
-  HWND desktopListView = nullptr;   // sent with every capture and apply
+  HWND agentWindow = nullptr;      // as found by its title; may no longer exist
+  HWND desktopListView = nullptr;  // sent with every capture and apply
   // A command to the agent that has not returned by then is given up: a hung shell must
   // not hang the program. Generous, as an apply of many icons takes a while.
   DWORD commandTimeoutMs = 30000;
@@ -21,7 +21,7 @@ struct AgentClient {
 struct StartupState {
   DEVMODEA startupMode = {};
   int startupModeValid = 0;
-  OwnedIconLayout startupIcons;     // empty until captured
+  OwnedIconLayout startupIcons;  // empty until captured
   GammaTriple startupGamma;
 };
 

@@ -25,8 +25,8 @@ BOOL CALLBACK GammaMonitorProc(HMONITOR, HDC context, LPRECT, LPARAM data) noexc
   auto* request = reinterpret_cast<GammaRequest*>(data);
   if (!request || !request->ramp) return FALSE;
   void* ramp = request->ramp->data();
-  request->result = request->readMode ? GetDeviceGammaRamp(context, ramp)
-                                      : SetDeviceGammaRamp(context, ramp);
+  request->result =
+      request->readMode ? GetDeviceGammaRamp(context, ramp) : SetDeviceGammaRamp(context, ramp);
   return FALSE;
 }
 

@@ -13,8 +13,8 @@ namespace kestrin {
 
 // Handed to GammaMonitorProc through the enumeration's user value.
 struct GammaRequest {
-  int32_t result = 0;       // the device call's result; stays 0 when no monitor came
-  int32_t readMode = 0;     // non-zero: read into `ramp`; 0: set `ramp`
+  int32_t result = 0;    // the device call's result; stays 0 when no monitor came
+  int32_t readMode = 0;  // non-zero: read into `ramp`; 0: set `ramp`
   GammaRamp* ramp = nullptr;
 };
 

@@ -34,8 +34,8 @@ bool SystemErrorText(DWORD error, std::string* text) {
   char* buffer = nullptr;
   const DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-      reinterpret_cast<char*>(&buffer), 0, nullptr);
+      nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&buffer),
+      0, nullptr);
   if (length == 0 || !buffer) return false;
   text->assign(buffer, length);
   LocalFree(buffer);

@@ -9,9 +9,9 @@
 namespace kestrin {
 
 // Box types as the program passes them.
-constexpr UINT kBoxPlain = 0;              // the exclamation icon is added
+constexpr UINT kBoxPlain = 0;                         // the exclamation icon is added
 constexpr UINT kBoxExclamation = MB_ICONEXCLAMATION;  // 48
-constexpr UINT kBoxStop = MB_ICONHAND;     // 16
+constexpr UINT kBoxStop = MB_ICONHAND;                // 16
 
 // The program file's name without its extension, e.g. "Kestrin".
 std::string ApplicationTitle();

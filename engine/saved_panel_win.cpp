@@ -33,10 +33,12 @@ void ShowSavedSettings(HWND window) {
   SYSTEMTIME time = {};
   GammaTriple gamma;
   if (!LoadSnapshot(window, &mode, &icons, &time, &gamma)) return;
-  SetDlgItemTextA(window, IDC_SAVED_SIZE, ModeSizeText(mode.dmPelsWidth, mode.dmPelsHeight).c_str());
+  SetDlgItemTextA(window, IDC_SAVED_SIZE,
+                  ModeSizeText(mode.dmPelsWidth, mode.dmPelsHeight).c_str());
   SetDlgItemTextA(window, IDC_SAVED_BITS, ModeNumberText(mode.dmBitsPerPel).c_str());
   SetDlgItemTextA(window, IDC_SAVED_FREQUENCY, ModeNumberText(mode.dmDisplayFrequency).c_str());
-  const CalendarTime saved{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
+  const CalendarTime saved{time.wYear, time.wMonth,  time.wDay,
+                           time.wHour, time.wMinute, time.wSecond};
   SetDlgItemTextA(window, IDC_SAVE_TIME, SaveTimeText(saved).c_str());
 }
 

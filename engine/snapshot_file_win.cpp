@@ -40,7 +40,8 @@ SYSTEMTIME LocalWriteTime(HANDLE file) {
 DWORD ReadUpTo(HANDLE file, uint8_t* data, size_t size, size_t* delivered) {
   *delivered = 0;
   while (*delivered < size) {
-    const DWORD ask = static_cast<DWORD>(size - *delivered < kIoChunk ? size - *delivered : kIoChunk);
+    const DWORD ask =
+        static_cast<DWORD>(size - *delivered < kIoChunk ? size - *delivered : kIoChunk);
     DWORD got = 0;
     if (!ReadFile(file, data + *delivered, ask, &got, nullptr)) return GetLastError();
     if (got == 0) break;
@@ -90,16 +91,20 @@ void CarryAttributes(const std::string& path, DWORD oldAttributes) {
     SetFileAttributesA(path.c_str(), now | carried);
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Puts the complete `temp` in the place of `path`. 0 or the system error of the first
 // call that failed.
-DWORD ReplaceWith(const std::string& path, const std::string& temp, bool hadOld, DWORD oldAttributes) {
+DWORD ReplaceWith(const std::string& path, const std::string& temp, bool hadOld,
+                  DWORD oldAttributes) {
   const SnapshotPlacementCalls& calls = snapshotPlacementCalls;
   DWORD error = 0;
   if (hadOld) {
     // Windows' ReplaceFile carries the attributes over itself; Wine's does not.
-    if (calls.replaceFile(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    if (calls.replaceFile(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                          nullptr, nullptr)) {
       CarryAttributes(path, oldAttributes);
       return 0;
     }
@@ -108,7 +113,8 @@ DWORD ReplaceWith(const std::string& path, const std::string& temp, bool hadOld,
   // No old file, or ReplaceFile failed: with the old one still in place (it could not be
   // removed) or already gone (it vanished meanwhile, or went before the new one could
   // move), the complete new one still takes the snapshot's name if the system lets it.
-  if (calls.moveFile(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (calls.moveFile(temp.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     if (hadOld) CarryAttributes(path, oldAttributes);
     return 0;
   }
@@ -170,7 +176,8 @@ int LoadSnapshotFile(HWND window, const std::string& path, DEVMODEA* mode, Owned
   icons->namesLength = decoded.namesLength;
   *saveTime = written;
   *gamma = decoded.gamma;
-  for (int id : {IDC_RESTORE_SAVED, IDC_APPLY_SAVED_MODE, IDC_APPLY_SAVED_ICONS, IDC_APPLY_SAVED_GAMMA})
+  for (int id :
+       {IDC_RESTORE_SAVED, IDC_APPLY_SAVED_MODE, IDC_APPLY_SAVED_ICONS, IDC_APPLY_SAVED_GAMMA})
     EnableWindow(GetDlgItem(window, id), TRUE);
   return 1;
 }
@@ -210,12 +217,14 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
     // bytes it is, the part the system did not fill zeroed, and says so.
     DEVMODEA record = mode;
     if (record.dmSize < sizeof record)
-      std::memset(reinterpret_cast<uint8_t*>(&record) + record.dmSize, 0, sizeof record - record.dmSize);
+      std::memset(reinterpret_cast<uint8_t*>(&record) + record.dmSize, 0,
+                  sizeof record - record.dmSize);
     record.dmSize = sizeof record;
     record.dmDriverExtra = 0;
     std::vector<uint8_t> bytes;
-    if (!icons.bytes || !EncodeSnapshot(reinterpret_cast<const uint8_t*>(&record), icons.bytes.get(),
-                                        icons.length, gamma, &bytes, icons.names.get(), icons.namesLength)) {
+    if (!icons.bytes ||
+        !EncodeSnapshot(reinterpret_cast<const uint8_t*>(&record), icons.bytes.get(), icons.length,
+                        gamma, &bytes, icons.names.get(), icons.namesLength)) {
       ShowFailure(window, kSaveFailed, 0);
       return 0;
     }

@@ -46,8 +46,8 @@ SnapshotError CheckIconLayout(const uint8_t* blob, size_t available) {
   if (header.totalLength < kIconLayoutHeaderSize || header.totalLength > kMaxIconLayoutLength)
     return SnapshotError::kBadIconLayoutLength;
   if (header.totalLength > available) return SnapshotError::kIconLayoutBeyondEnd;
-  if (header.count < 0 || uint64_t{header.totalLength} != kIconLayoutHeaderSize +
-                                                              uint64_t(header.count) * kIconRecordSize)
+  if (header.count < 0 || uint64_t{header.totalLength} !=
+                              kIconLayoutHeaderSize + uint64_t(header.count) * kIconRecordSize)
     return SnapshotError::kBadIconLayoutLength;
   return SnapshotError::kNone;
 }
@@ -59,11 +59,11 @@ bool EncodeSnapshot(const uint8_t* displayRecord, const uint8_t* icons, uint32_t
                     uint32_t namesLength) {
   bytes->clear();
   if (!displayRecord || !icons || !IsAcceptedDisplayRecord(displayRecord) ||
-      CheckIconLayout(icons, iconsLength) != SnapshotError::kNone ||
-      LoadU32(icons) != iconsLength)
+      CheckIconLayout(icons, iconsLength) != SnapshotError::kNone || LoadU32(icons) != iconsLength)
     return false;
   const bool withNames = names && IconNamesMatch(names, namesLength, icons, iconsLength);
-  const uint64_t total = uint64_t{kDisplayRecordSize} + iconsLength + kGammaTripleSize + (withNames ? namesLength : 0);
+  const uint64_t total =
+      uint64_t{kDisplayRecordSize} + iconsLength + kGammaTripleSize + (withNames ? namesLength : 0);
   if (total > SIZE_MAX) return false;
   try {
     bytes->resize(static_cast<size_t>(total));

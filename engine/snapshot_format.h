@@ -40,8 +40,8 @@ struct DecodedSnapshot {
 // decoder would refuse the result or memory runs out, so a save never writes a snapshot
 // that cannot be loaded.
 bool EncodeSnapshot(const uint8_t* displayRecord, const uint8_t* icons, uint32_t iconsLength,
-                    const GammaTriple& gamma, std::vector<uint8_t>* bytes, const uint8_t* names = nullptr,
-                    uint32_t namesLength = 0);
+                    const GammaTriple& gamma, std::vector<uint8_t>* bytes,
+                    const uint8_t* names = nullptr, uint32_t namesLength = 0);
 
 // Splits a whole file's bytes. A file that ends right after the blob, or inside the triple,
 // keeps 1.0 in every component it does not hold in full. After the triple, a names block

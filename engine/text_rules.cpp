@@ -50,8 +50,8 @@ std::string ModuleDirectory(const std::string& modulePath) {
 bool BuildSnapshotPath(const std::string& longModulePath, const std::string& computerName,
                        const std::string& userName, std::string* path) {
   if (computerName.empty() || userName.empty()) return false;
-  std::string result = ModuleDirectory(longModulePath) + computerName + kSnapshotInfix +
-                       userName + kSnapshotExtension;
+  std::string result = ModuleDirectory(longModulePath) + computerName + kSnapshotInfix + userName +
+                       kSnapshotExtension;
   if (result.size() >= kPathCapacity) return false;
   *path = std::move(result);
   return true;
@@ -66,8 +66,8 @@ bool BuildOptionsPath(const std::string& longModulePath, std::string* path) {
 
 std::string SaveTimeText(const CalendarTime& t) {
   char text[80];
-  std::snprintf(text, sizeof text, "%.2u/%.2u/%u - %.2u:%.2u:%.2u", t.day, t.month, t.year,
-                t.hour, t.minute, t.second);
+  std::snprintf(text, sizeof text, "%.2u/%.2u/%u - %.2u:%.2u:%.2u", t.day, t.month, t.year, t.hour,
+                t.minute, t.second);
   return text;
 }
 
@@ -78,8 +78,8 @@ std::string SnapshotTempPath(const std::string& snapshotPath) {
 bool IsSnapshotFileName(const std::string& name) {
   const size_t extension = sizeof kSnapshotExtension - 1;
   const size_t infix = sizeof kSnapshotInfix - 1;
-  if (name.size() < extension || !EqualNoCase(name, name.size() - extension, kSnapshotExtension,
-                                               extension))
+  if (name.size() < extension ||
+      !EqualNoCase(name, name.size() - extension, kSnapshotExtension, extension))
     return false;
   const size_t stem = name.size() - extension;
   // Any "_desktop_" that leaves a computer name before it and a user name after it: user

@@ -56,7 +56,8 @@ int AboutBox::OnAboutLinkMessage(HWND window, UINT message, WPARAM, LPARAM, int)
     std::string path(program, length < sizeof program ? length : 0);
     path = path.substr(0, path.find_last_of('\\') + 1) + kReadmeName;
     if (length == 0 || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-      ShowMessage(GetParent(window), std::string(kReadmeName) + " is missing beside the program", kBoxExclamation);
+      ShowMessage(GetParent(window), std::string(kReadmeName) + " is missing beside the program",
+                  kBoxExclamation);
       return 1;
     }
     SHELLEXECUTEINFOA info{};

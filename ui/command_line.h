@@ -23,7 +23,8 @@ struct CommandLine {
 };
 
 constexpr char kCommandLineUsage[] =
-    "usage: Kestrin [/Save | /Restore [/Icons] [/Resolution] [/Gamma] | /Run PROGRAM [ARGUMENTS...] | /Uninstall]";
+    "usage: Kestrin [/Save | /Restore [/Icons] [/Resolution] [/Gamma] | /Run PROGRAM "
+    "[ARGUMENTS...] | /Uninstall]";
 
 // `raw` is the whole command line, the program's own name first.
 CommandLine ParseCommandLine(const std::string& raw);

@@ -31,11 +31,12 @@ class Lines {
   Lines() {
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
-    if (error && error != INVALID_HANDLE_VALUE && GetFileType(error) != FILE_TYPE_UNKNOWN) error_ = error;
+    if (error && error != INVALID_HANDLE_VALUE && GetFileType(error) != FILE_TYPE_UNKNOWN)
+      error_ = error;
     const bool errorIsConsole = error_ && GetConsoleMode(error_, &mode);
     if (!errorIsConsole && AttachConsole(ATTACH_PARENT_PROCESS))
-      console_.reset(CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                 0, nullptr));
+      console_.reset(CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr));
   }
 
   void Write(std::string text) {
@@ -67,7 +68,8 @@ class HiddenMainDialog {
  public:
   HiddenMainDialog() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(IDD_MAIN), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+    HRSRC found =
+        FindResourceA(instance, MAKEINTRESOURCEA(IDD_MAIN), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
     const auto* bytes = static_cast<const BYTE*>(loaded ? LockResource(loaded) : nullptr);
     const DWORD size = found ? SizeofResource(instance, found) : 0;
@@ -77,7 +79,8 @@ class HiddenMainDialog {
     memcpy(&style, copy.data() + kTemplateStyleOffset, sizeof style);
     style &= ~static_cast<DWORD>(WS_VISIBLE);
     memcpy(copy.data() + kTemplateStyleOffset, &style, sizeof style);
-    window_ = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), nullptr, Proc, 0);
+    window_ = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()),
+                                         nullptr, Proc, 0);
     if (!window_) return;
     CheckDlgButton(window_, IDC_APPLY_AND_SAVE, BST_CHECKED);
     ReadOptions(window_);
@@ -90,7 +93,9 @@ class HiddenMainDialog {
   HWND hwnd() const { return window_; }
 
  private:
-  static INT_PTR CALLBACK Proc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+  static INT_PTR CALLBACK Proc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG;
+  }
 
   HWND window_ = nullptr;
 };
@@ -125,7 +130,8 @@ DWORD OnRun(HWND window, AgentClient* agent, const std::string& program) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
     Failure(WithSystemErrorText("Unable to start " + program, GetLastError()));
     return 1;
   }

@@ -25,30 +25,40 @@ struct ToolTip {
   const char* text;
 };
 const ToolTip kToolTips[] = {
-    {IDC_SAVE_CURRENT, "Save current screen resolution, desktop icons position and gamma adjustment."},
-    {IDC_RESTORE_SAVED, "Restore saved screen resolution, desktop icons position and gamma adjustment."},
-    {IDC_UNDO_ALL, "Back to screen resolution, desktop icons position and gamma adjustment as it was "
-           "when this program started."},
+    {IDC_SAVE_CURRENT,
+     "Save current screen resolution, desktop icons position and gamma adjustment."},
+    {IDC_RESTORE_SAVED,
+     "Restore saved screen resolution, desktop icons position and gamma adjustment."},
+    {IDC_UNDO_ALL,
+     "Back to screen resolution, desktop icons position and gamma adjustment as it was "
+     "when this program started."},
     {IDC_FOLD, "Hide or show advanced program options."},
     {IDCANCEL, "Exit this program."},
     {IDC_APPLY_SAVED_MODE, "Return to saved screen resolution."},
     {IDC_UNDO_MODE, "Back to screen resolution as it was when the program started."},
     {IDC_RESTORE_DEFAULT_MODE, "Return to the default mode after a dynamic mode change."},
     {IDC_APPLY_SAVED_ICONS, "Return to saved desktop icons position."},
-    {IDC_UNDO_ICONS, "Restore desktop icons to the positions as they were when the program started."},
+    {IDC_UNDO_ICONS,
+     "Restore desktop icons to the positions as they were when the program started."},
     {IDC_APP_ICON, "Show About box for this program."},
-    {IDC_APPLY_TEMPORARILY, "The graphics mode for the current screen will not be saved. After restart the "
-           "computer will return to the old mode."},
-    {IDC_APPLY_AND_SAVE, "The graphics mode for the current screen will be changed and saved (updated in the "
-           "system registry). The mode information is stored in the USER profile."},
-    {IDC_ALL_USERS, "The settings will be saved in the global settings area so that they will affect "
-           "all users on the machine."},
-    {IDC_RESTORE_ICONS_CHECK, "When \"Restore Saved\" button is pressed and this box is checked, icons position "
-           "will be restored."},
-    {IDC_RESTORE_MODE_CHECK, "When \"Restore Saved\" button is pressed and this box is checked, screen resolution "
-           "will be restored."},
-    {IDC_RESTORE_GAMMA_CHECK, "When \"Restore Saved\" button is pressed and this box is checked, gamma adjustment "
-           "will be restored."},
+    {IDC_APPLY_TEMPORARILY,
+     "The graphics mode for the current screen will not be saved. After restart the "
+     "computer will return to the old mode."},
+    {IDC_APPLY_AND_SAVE,
+     "The graphics mode for the current screen will be changed and saved (updated in the "
+     "system registry). The mode information is stored in the USER profile."},
+    {IDC_ALL_USERS,
+     "The settings will be saved in the global settings area so that they will affect "
+     "all users on the machine."},
+    {IDC_RESTORE_ICONS_CHECK,
+     "When \"Restore Saved\" button is pressed and this box is checked, icons position "
+     "will be restored."},
+    {IDC_RESTORE_MODE_CHECK,
+     "When \"Restore Saved\" button is pressed and this box is checked, screen resolution "
+     "will be restored."},
+    {IDC_RESTORE_GAMMA_CHECK,
+     "When \"Restore Saved\" button is pressed and this box is checked, gamma adjustment "
+     "will be restored."},
     {IDC_APPLY_SAVED_GAMMA, "Return to saved gamma adjustment value."},
     {IDC_UNDO_GAMMA, "Back to gamma adjustment value as it was when the program started."},
 };
@@ -94,7 +104,8 @@ const ControlText kControlTexts[] = {
     {IDC_UNDO_GAMMA, "Undo"},
 };
 
-const int kHeadingControls[] = {IDC_SAVE_CURRENT, IDC_RESTORE_SAVED, IDC_UNDO_ALL, IDC_ICONS_GROUP, IDC_RESOLUTION_GROUP, IDC_GAMMA_GROUP};
+const int kHeadingControls[] = {IDC_SAVE_CURRENT, IDC_RESTORE_SAVED,    IDC_UNDO_ALL,
+                                IDC_ICONS_GROUP,  IDC_RESOLUTION_GROUP, IDC_GAMMA_GROUP};
 
 // The wait cursor for the life of the object; the previous one comes back after.
 class WaitCursor {
@@ -166,14 +177,14 @@ BOOL MainWindow::OnInitDialog() {
     const int width = fullRect.right - fullRect.left, height = fullRect.bottom - fullRect.top;
     const int left = work.left + (work.right - work.left - width) / 2;
     const int top = work.top + (work.bottom - work.top - height) / 2;
-    SetWindowPos(window, nullptr, left < work.left ? work.left : left, top < work.top ? work.top : top, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window, nullptr, left < work.left ? work.left : left,
+                 top < work.top ? work.top : top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   OnFold();
 
   LOGFONTA font = {};
-  const auto dialogFont = reinterpret_cast<HFONT>(
-      SendDlgItemMessageA(window, IDC_SAVE_CURRENT, WM_GETFONT, 0, 0));
+  const auto dialogFont =
+      reinterpret_cast<HFONT>(SendDlgItemMessageA(window, IDC_SAVE_CURRENT, WM_GETFONT, 0, 0));
   if (dialogFont && GetObjectA(dialogFont, sizeof font, &font) == sizeof font) {
     font.lfWeight = FW_BOLD;
     headingFont.reset(CreateFontIndirectA(&font));
@@ -306,7 +317,8 @@ void MainWindow::OnFold() {
     for (HWND child : foldHidden) ShowWindow(child, SW_SHOWNA);
     foldHidden.clear();
   }
-  SetWindowPos(window, HWND_TOP, 0, 0, target.right - target.left, target.bottom - target.top, SWP_NOMOVE);
+  SetWindowPos(window, HWND_TOP, 0, 0, target.right - target.left, target.bottom - target.top,
+               SWP_NOMOVE);
   isUnfolded = !isUnfolded;
 }
 

@@ -10,7 +10,8 @@
 namespace kestrin {
 
 bool Load(HWND window, LoadedSnapshot* loaded) {
-  return LoadSnapshot(window, &loaded->mode, &loaded->icons, &loaded->saveTime, &loaded->gamma) != 0;
+  return LoadSnapshot(window, &loaded->mode, &loaded->icons, &loaded->saveTime, &loaded->gamma) !=
+         0;
 }
 
 void RestoreParts(HWND window, AgentClient* agent, bool gamma, bool mode, bool icons) {

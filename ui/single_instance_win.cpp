@@ -26,7 +26,9 @@ bool SingleInstance::Claim() {
   return false;
 }
 
-void MarkMainWindow(HWND window) { SetPropA(window, kMainWindowProperty, reinterpret_cast<HANDLE>(1)); }
+void MarkMainWindow(HWND window) {
+  SetPropA(window, kMainWindowProperty, reinterpret_cast<HANDLE>(1));
+}
 void UnmarkMainWindow(HWND window) { RemovePropA(window, kMainWindowProperty); }
 
 }  // namespace kestrin

@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
   if (argc >= 3 && argc <= 5) {
     const long width = std::strtol(argv[1], nullptr, 10), height = std::strtol(argv[2], nullptr, 10);
     const double exponent = argc >= 4 ? std::strtod(argv[3], nullptr) : 1.0;
-    if (width <= 0 || height <= 0 || !(exponent >= 1.0 && exponent <= 4.0)) argc = 0;
+    if (width <= 0 || height <= 0 || !(exponent >= 1.0 && exponent <= 4.0))
+      argc = 0;
     else if (!SetScreen(static_cast<DWORD>(width), static_cast<DWORD>(height), exponent))
       return std::fprintf(stderr, "display_probe: could not set %ld x %ld with gamma %g\n", width, height, exponent), 1;
   }

@@ -30,7 +30,8 @@ constexpr LONGLONG kPauseAtLeastMs = 1800;  // the 2 s settle pause, less what s
 constexpr ULONGLONG kNoPauseBelowMs = 1500;
 constexpr size_t kRecordSize = 156, kIconRecordSize = 268, kTripleSize = 24;
 
-const std::vector<StandinIcon> kIcons = {{"Recycle Bin", 20, 20}, {"My Documents", 20, 110}, {"Notes \xE9t\xE9.txt", 120, 20}};
+const std::vector<StandinIcon> kIcons = {
+    {"Recycle Bin", 20, 20}, {"My Documents", 20, 110}, {"Notes \xE9t\xE9.txt", 120, 20}};
 
 std::vector<StandinIcon> Offset(std::vector<StandinIcon> icons, int dx, int dy) {
   for (StandinIcon& icon : icons) icon.x += dx, icon.y += dy;
@@ -87,9 +88,11 @@ class ChangeRecorder {
       if (t_.cursorRound >= 0 && t_.cursorBackRound < 0 && ShownCursor() == cursor_) t_.cursorBackRound = round;
       if (t_.iconsRound < 0 && desktop_->MoveCounts(&moves, &ignored_) && moves != moves_)
         t_.iconsRound = round, t_.icons = static_cast<LONGLONG>(GetTickCount64());
-      if (t_.modeRound < 0 && PanelText() != mode_) t_.modeRound = round, t_.mode = static_cast<LONGLONG>(GetTickCount64());
+      if (t_.modeRound < 0 && PanelText() != mode_)
+        t_.modeRound = round, t_.mode = static_cast<LONGLONG>(GetTickCount64());
       if (t_.gammaRound < 0 && ReadScreenRamp(&now) && now != ramp_) t_.gammaRound = round;
-      if (t_.cursorRound < 0 && ShownCursor() != cursor_) t_.cursorRound = round, t_.cursor = static_cast<LONGLONG>(GetTickCount64());
+      if (t_.cursorRound < 0 && ShownCursor() != cursor_)
+        t_.cursorRound = round, t_.cursor = static_cast<LONGLONG>(GetTickCount64());
       t_.hourglass = t_.hourglass || ShownCursor() == LoadCursorA(nullptr, IDC_WAIT);
       if (last) break;
       Sleep(5);
@@ -200,7 +203,8 @@ class KestrinE2E : public testing::Test {
     kestrin::ScreenDC dc;
     HDC screen = dc.get();
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    kestrin::UniqueFont font(CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg"));
+    kestrin::UniqueFont font(
+        CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg"));
     HGDIOBJ previous = SelectObject(screen, font.get());
     for (HWND control = GetWindow(k_->main(), GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
       char type[32] = {}, text[256] = {};
@@ -209,7 +213,8 @@ class KestrinE2E : public testing::Test {
       const LONG style = GetWindowLongA(control, GWL_STYLE);
       RECT client;
       GetClientRect(control, &client);
-      const bool label = lstrcmpiA(type, "Static") == 0 && ((style & SS_TYPEMASK) == SS_LEFT || (style & SS_TYPEMASK) == SS_RIGHT);
+      const bool label =
+          lstrcmpiA(type, "Static") == 0 && ((style & SS_TYPEMASK) == SS_LEFT || (style & SS_TYPEMASK) == SS_RIGHT);
       const bool box = lstrcmpiA(type, "Button") == 0 &&
                        ((style & BS_TYPEMASK) == BS_AUTOCHECKBOX || (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON);
       SIZE size = {};
@@ -224,7 +229,8 @@ class KestrinE2E : public testing::Test {
   void ExpectWaitCursorUntilIcons(const ChangeRecorder::Timeline& t) {
     EXPECT_EQ(k_->main(), GetForegroundWindow());
     EXPECT_GE(t.cursorRound, 0) << "no wait cursor";
-    if (!WINE_GAP(true, "cursor handles belong to their process: whether the cursor shown is the hourglass cannot be told")) {
+    if (!WINE_GAP(true,
+                  "cursor handles belong to their process: whether the cursor shown is the hourglass cannot be told")) {
       EXPECT_TRUE(t.hourglass);
     }
     EXPECT_GE(t.cursorBackRound, t.iconsRound) << "the cursor came back before the icons moved";
@@ -250,15 +256,23 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   ModeInfo now, registry;
   ASSERT_TRUE(ReadDisplayModes(&now, &registry));
   EXPECT_EQ("1024 x 768", k.Text(IDC_CURRENT_SIZE));
-  EXPECT_EQ(std::to_string(now.bits) + std::to_string(now.frequency), k.Text(IDC_CURRENT_BITS) + k.Text(IDC_CURRENT_FREQUENCY));
+  EXPECT_EQ(std::to_string(now.bits) + std::to_string(now.frequency),
+            k.Text(IDC_CURRENT_BITS) + k.Text(IDC_CURRENT_FREQUENCY));
   for (int id : {IDC_SAVED_SIZE, IDC_SAVED_BITS, IDC_SAVED_FREQUENCY, IDC_SAVE_TIME}) EXPECT_EQ("?", k.Text(id)) << id;
   for (int id : {IDC_RESTORE_SAVED, IDC_APPLY_SAVED_MODE, IDC_APPLY_SAVED_ICONS, IDC_APPLY_SAVED_GAMMA})
     EXPECT_FALSE(k.IsEnabled(id)) << id;
   const std::pair<int, const char*> texts[] = {
-      {IDC_UNDO_ALL, "Undo"}, {IDCANCEL, "Exit"}, {IDC_FOLD, "More >>"}, {IDC_RESTORE_DEFAULT_MODE, "Try to restore system default"},
-      {IDC_ALL_USERS, "Affects all users on the machine"}, {IDC_CURRENT_SIZE_LABEL, "Screen resolution:"},
-      {IDC_SAVED_SIZE_LABEL, "Screen resolution:"}, {IDC_CURRENT_FREQUENCY_UNIT, "Hz."}, {IDC_SAVED_FREQUENCY_UNIT, "Hz"},
-      {IDC_SAVED_GROUP, " Saved "}, {IDC_RESTORE_ICONS_CHECK, "Restore icons when \"Restore Saved\" button pressed"},
+      {IDC_UNDO_ALL, "Undo"},
+      {IDCANCEL, "Exit"},
+      {IDC_FOLD, "More >>"},
+      {IDC_RESTORE_DEFAULT_MODE, "Try to restore system default"},
+      {IDC_ALL_USERS, "Affects all users on the machine"},
+      {IDC_CURRENT_SIZE_LABEL, "Screen resolution:"},
+      {IDC_SAVED_SIZE_LABEL, "Screen resolution:"},
+      {IDC_CURRENT_FREQUENCY_UNIT, "Hz."},
+      {IDC_SAVED_FREQUENCY_UNIT, "Hz"},
+      {IDC_SAVED_GROUP, " Saved "},
+      {IDC_RESTORE_ICONS_CHECK, "Restore icons when \"Restore Saved\" button pressed"},
       {IDC_RESTORE_GAMMA_CHECK, "Restore gamma when \"Restore Saved\" button pressed"}};
   for (const auto& [id, text] : texts) EXPECT_EQ(text, k.Text(id)) << id;
   ExpectChecks(BST_CHECKED, BST_CHECKED, BST_CHECKED);
@@ -272,7 +286,8 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   for (HWND at = GetNextDlgTabItem(k.main(), nullptr, FALSE); at && std::count(stops.begin(), stops.end(), at) == 0;
        at = GetNextDlgTabItem(k.main(), at, FALSE)) {
     stops.push_back(at);
-    EXPECT_TRUE(IsWindowVisible(at) && k.Rect(GetDlgCtrlID(at)).bottom <= folded.bottom) << "tab reaches " << GetDlgCtrlID(at);
+    EXPECT_TRUE(IsWindowVisible(at) && k.Rect(GetDlgCtrlID(at)).bottom <= folded.bottom)
+        << "tab reaches " << GetDlgCtrlID(at);
   }
   EXPECT_GE(stops.size(), 4u) << "Save Current, Undo, More and Exit at least";
   ASSERT_NO_FATAL_FAILURE(Screenshot(k.main(), "folded"));
@@ -421,7 +436,8 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
 // a check box does not end the program; a session's end writes nothing.
 TEST_F(KestrinE2E, OptionsAndTheWaysOut) {
   ASSERT_NO_FATAL_FAILURE(StartDesktop({}));
-  ASSERT_TRUE(WriteFileBytes(dir_->File("Kestrin.ini"), "[OPTIONS]\r\nCHECK_ICONS=0\r\n"));  // the others missing: ticked
+  ASSERT_TRUE(
+      WriteFileBytes(dir_->File("Kestrin.ini"), "[OPTIONS]\r\nCHECK_ICONS=0\r\n"));  // the others missing: ticked
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   ExpectChecks(BST_UNCHECKED, BST_CHECKED, BST_CHECKED);
   ASSERT_TRUE(k_->Click(IDC_RESTORE_MODE_CHECK));
@@ -463,7 +479,8 @@ TEST_F(KestrinE2E, OptionsAndTheWaysOut) {
 TEST_F(KestrinE2E, AShellThatComesGoesAndComesBack) {
   ASSERT_EQ(nullptr, FindWindowA("Progman", nullptr)) << "no shell may be running";
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
-  for (const SeenBox& box : ExpectBoxes({"Unable to access desktop", "Unable to retrieve icons position"})) EXPECT_TRUE(!box.ownerVisible && box.tick <= k_->mainVisibleTick()) << box.text;
+  for (const SeenBox& box : ExpectBoxes({"Unable to access desktop", "Unable to retrieve icons position"}))
+    EXPECT_TRUE(!box.ownerVisible && box.tick <= k_->mainVisibleTick()) << box.text;
   ULONGLONG pressed = GetTickCount64();
   ASSERT_TRUE(k_->Command(IDC_UNDO_ALL));
   EXPECT_GE(static_cast<LONGLONG>(GetTickCount64() - pressed), kPauseAtLeastMs);
@@ -494,10 +511,16 @@ TEST_F(KestrinE2E, AShellThatComesGoesAndComesBack) {
 // Snapshots a user may meet: one held open by another program, damaged ones, one whose
 // gamma or display mode the system refuses, and icons named outside the code page.
 TEST_F(KestrinE2E, SnapshotsHeldDamagedRefusedAndNamedOutsideTheCodePage) {
-  const std::vector<std::wstring> names = {L"Plain", L"R\u00E9sum\u00E9", L"\u6587\u6863", L"\u6587\u4EF6",
-                                           L"\U0001F4C1 Projects", L"\U0001F4C2 Projects", L"\u0416\u0443\u0440\u043D\u0430\u043B"};
+  const std::vector<std::wstring> names = {L"Plain",
+                                           L"R\u00E9sum\u00E9",
+                                           L"\u6587\u6863",
+                                           L"\u6587\u4EF6",
+                                           L"\U0001F4C1 Projects",
+                                           L"\U0001F4C2 Projects",
+                                           L"\u0416\u0443\u0440\u043D\u0430\u043B"};
   ASSERT_NO_FATAL_FAILURE(StartDesktop({}));
-  for (size_t i = 0; i < names.size(); ++i) ASSERT_TRUE(desktop_->AddIconUtf16(names[i], 20 + 90 * static_cast<int>(i), 40));
+  for (size_t i = 0; i < names.size(); ++i)
+    ASSERT_TRUE(desktop_->AddIconUtf16(names[i], 20 + 90 * static_cast<int>(i), 40));
   std::vector<StandinIcon> home;
   ASSERT_TRUE(desktop_->Icons(&home));
   const std::vector<StandinIcon> away = Offset(home, 10, 300);
@@ -529,13 +552,14 @@ TEST_F(KestrinE2E, SnapshotsHeldDamagedRefusedAndNamedOutsideTheCodePage) {
   HANDLE holder = CreateFileA(dir_->SnapshotPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, holder);
   char reason[256] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_SHARING_VIOLATION, 0, reason,
-                 sizeof reason, nullptr);
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_SHARING_VIOLATION, 0,
+                 reason, sizeof reason, nullptr);
   ASSERT_TRUE(k_->Command(IDC_SAVE_CURRENT));
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS));
   CloseHandle(holder);
-  ExpectBoxes({std::string("Unable to save information : ") + reason, std::string("Unable to access information : ") + reason},
-              BoxIcon::kExclamation);
+  ExpectBoxes(
+      {std::string("Unable to save information : ") + reason, std::string("Unable to access information : ") + reason},
+      BoxIcon::kExclamation);
   EXPECT_EQ(damaged, File(dir_->SnapshotPath()));
   EXPECT_EQ(std::vector<std::string>({"Kestrin.exe", "Lumiq.dll", dir_->SnapshotPath().substr(dir_->path.size())}),
             FileNames(dir_->path))
@@ -560,7 +584,8 @@ TEST_F(KestrinE2E, SnapshotsHeldDamagedRefusedAndNamedOutsideTheCodePage) {
 
   // Damaged files: cut inside the record, a length word past the end; said once each.
   ASSERT_NO_FATAL_FAILURE(MoveIcons(away));
-  for (const std::string& bad : {file.substr(0, 100), file.substr(0, kRecordSize) + U32(0xFFFFFFFF) + file.substr(kRecordSize + 4)}) {
+  for (const std::string& bad :
+       {file.substr(0, 100), file.substr(0, kRecordSize) + U32(0xFFFFFFFF) + file.substr(kRecordSize + 4)}) {
     ASSERT_TRUE(WriteFileBytes(dir_->SnapshotPath(), bad));
     ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS));
     ExpectBoxes({"Unable to read information"}, BoxIcon::kExclamation);
@@ -616,9 +641,10 @@ TEST_F(KestrinE2E, CommandLine) {
   EXPECT_EQ(1, Run("/Run C:\\no\\such\\game.exe", &lines));
   EXPECT_EQ(0u, lines.find("Unable to start C:\\no\\such\\game.exe : ")) << lines;
   EXPECT_EQ(2, Run("/Frobnicate", &lines));
-  EXPECT_EQ("unknown switch \"/Frobnicate\"\r\nusage: Kestrin [/Save | /Restore [/Icons] [/Resolution] [/Gamma] | /Run "
-            "PROGRAM [ARGUMENTS...] | /Uninstall]\r\n",
-            lines);
+  EXPECT_EQ(
+      "unknown switch \"/Frobnicate\"\r\nusage: Kestrin [/Save | /Restore [/Icons] [/Resolution] [/Gamma] | /Run "
+      "PROGRAM [ARGUMENTS...] | /Uninstall]\r\n",
+      lines);
 
   // /Uninstall: every snapshot beside the program, nothing else.
   k_.reset();
@@ -643,7 +669,8 @@ TEST_F(KestrinE2E, AboutBoxAndASmallScreen) {
 
   auto waitForAbout = [] {
     HWND about = nullptr;
-    for (int i = 0; i < 1000 && !(about && IsWindowVisible(about)); ++i) Sleep(10), about = FindWindowA("#32770", "About Kestrin");
+    for (int i = 0; i < 1000 && !(about && IsWindowVisible(about)); ++i)
+      Sleep(10), about = FindWindowA("#32770", "About Kestrin");
     return about;
   };
   auto close = [&](HWND about) {
@@ -676,7 +703,8 @@ TEST_F(KestrinE2E, AboutBoxAndASmallScreen) {
   char* value = nullptr;
   UINT length = 0;
   ASSERT_TRUE(GetFileVersionInfoA(dir_->File("Kestrin.exe").c_str(), 0, size, info.data()) &&
-              VerQueryValueA(info.data(), "\\StringFileInfo\\040904b0\\ProductVersion", reinterpret_cast<void**>(&value), &length));
+              VerQueryValueA(info.data(), "\\StringFileInfo\\040904b0\\ProductVersion",
+                             reinterpret_cast<void**>(&value), &length));
   EXPECT_EQ("Kestrin Version " + std::string(value), text(IDC_ABOUT_VERSION));
   EXPECT_EQ("README-Windows.txt", text(IDC_ABOUT_LINK));
   EXPECT_EQ("The program provides possibility to save and restore screen resolution, gamma and desktop icons position.",

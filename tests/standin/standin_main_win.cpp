@@ -106,7 +106,8 @@ std::string Run(const std::string& line) {
     SetWindowLongPtrA(g_listview, GWL_STYLE, style | (a ? LVS_AUTOARRANGE : 0));
     return "ok\n";
   }
-  if (v == "style") return "style " + std::to_string(static_cast<DWORD>(GetWindowLongPtrA(g_listview, GWL_STYLE))) + "\n";
+  if (v == "style")
+    return "style " + std::to_string(static_cast<DWORD>(GetWindowLongPtrA(g_listview, GWL_STYLE))) + "\n";
   if (v == "moves") return "moves " + std::to_string(g_moves) + " " + std::to_string(g_movesWhileArranged) + "\n";
   if (v == "hang" && fields == 2 && a >= 0) return g_hangMs = static_cast<unsigned>(a), "ok\n";
   if (v == "pump" && fields == 2 && a >= 0) return g_pumpNextTextMs = static_cast<unsigned>(a), "ok\n";
@@ -179,7 +180,8 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmdLine, int) {
   SetWindowTextA(g_progman, "Program Manager");
   if (workerw) g_workerw = Window("WorkerW", WS_POPUP, nullptr, inst);
   for (HWND top : {g_progman, g_workerw})
-    if (top) SetWindowPos(top, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+    if (top)
+      SetWindowPos(top, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
   HWND defview = Window("SHELLDLL_DefView", WS_CHILD | WS_VISIBLE, workerw ? g_workerw : g_progman, inst);
   g_listview = Window(WC_LISTVIEWA, WS_CHILD | WS_VISIBLE | LVS_ICON, defview, inst);
   g_control = CreateWindowExA(0, "KestrinStandinControl", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
@@ -189,10 +191,11 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmdLine, int) {
   AddIcon(false, 0, 0, "x");
   RedrawWindow(g_listview, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   SendMessageA(g_listview, LVM_DELETEALLITEMS, 0, 0);
-  g_listviewProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(g_listview, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListViewHook)));
+  g_listviewProc =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(g_listview, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListViewHook)));
   const std::string pid = std::to_string(GetCurrentProcessId());
-  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kReplySize, ("KestrinStandin" + pid).c_str());
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kReplySize,
+                                      ("KestrinStandin" + pid).c_str());
   g_reply = mapping ? static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
   if (!g_reply) return 5;
   SetWindowTextA(g_control, pid.c_str());  // the client finds the stand-in by it

@@ -38,8 +38,8 @@ struct BoxSearch {
 BOOL CALLBACK FindMessageBox(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<BoxSearch*>(param);
   HWND text = GetDlgItem(window, kMessageTextId);
-  if ((search->visibleOnly && !IsWindowVisible(window)) || ClassName(window) != "#32770" || !text || ClassName(text) != "Static" ||
-      (GetWindowLongPtrA(text, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+  if ((search->visibleOnly && !IsWindowVisible(window)) || ClassName(window) != "#32770" || !text ||
+      ClassName(text) != "Static" || (GetWindowLongPtrA(text, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
     return TRUE;
   search->found = window;
   return FALSE;
@@ -129,7 +129,8 @@ long RunAndRead(const std::string& commandLine, std::string* output) {
   DWORD available = 0, got = 0, code = 0, ended = WAIT_TIMEOUT;
   output->clear();
   for (const ULONGLONG end = GetTickCount64() + 60000; GetTickCount64() < end;) {
-    if (ended == WAIT_OBJECT_0 && (!PeekNamedPipe(reader.get(), nullptr, 0, nullptr, &available, nullptr) || !available))
+    if (ended == WAIT_OBJECT_0 &&
+        (!PeekNamedPipe(reader.get(), nullptr, 0, nullptr, &available, nullptr) || !available))
       return GetExitCodeProcess(process.get(), &code) ? static_cast<long>(code) : -1;
     ended = WaitForSingleObject(process.get(), 0);
     if (PeekNamedPipe(reader.get(), nullptr, 0, nullptr, &available, nullptr) && available &&
@@ -193,7 +194,8 @@ Kestrin::~Kestrin() {
 }
 
 bool Kestrin::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
-  return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process_.get(), exitCode);
+  return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0 &&
+         GetExitCodeProcess(process_.get(), exitCode);
 }
 
 bool Kestrin::WaitForMainWindow(DWORD timeoutMs) {

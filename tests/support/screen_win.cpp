@@ -17,7 +17,8 @@ struct Canvas {
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width, info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1, info.bmiHeader.biBitCount = 32;
-    if (width > 0 && height > 0 && memory) bitmap = CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (width > 0 && height > 0 && memory)
+      bitmap = CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap) old = SelectObject(memory, bitmap);
   }
   ~Canvas() {
@@ -98,8 +99,9 @@ DEVMODEA Mode(const ModeInfo& m) {
   mode.dmSize = sizeof mode;
   mode.dmPelsWidth = m.width, mode.dmPelsHeight = m.height, mode.dmBitsPerPel = m.bits;
   mode.dmDisplayFrequency = m.frequency, mode.dmPosition = {m.x, m.y}, mode.dmDisplayFlags = m.flags;
-  mode.dmFields = m.bits ? DM_POSITION | DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFLAGS | DM_DISPLAYFREQUENCY
-                         : DM_PELSWIDTH | DM_PELSHEIGHT;
+  mode.dmFields =
+      m.bits ? DM_POSITION | DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFLAGS | DM_DISPLAYFREQUENCY
+             : DM_PELSWIDTH | DM_PELSHEIGHT;
   return mode;
 }
 }  // namespace
@@ -123,12 +125,15 @@ std::string ScreenStateGuard::Restore() {
   const bool modes = ReadDisplayModes(&nowCurrent, &nowRegistry) && nowCurrent.Size() == current.Size() &&
                      nowRegistry.Size() == registry.Size();
   const bool gamma = SetScreenRamp(ramp) && ReadScreenRamp(&now) && now == ramp;
-  return !saved ? "nothing was saved" : std::string(modes ? "" : "the display modes did not come back. ") + (gamma ? "" : "The gamma ramp did not come back.");
+  return !saved ? "nothing was saved"
+                : std::string(modes ? "" : "the display modes did not come back. ") +
+                      (gamma ? "" : "The gamma ramp did not come back.");
 }
 
 std::vector<uint32_t> ScreenPixels(const RECT& area) {
   Canvas canvas(area);
-  if (!canvas.old || !BitBlt(canvas.memory, 0, 0, canvas.width, canvas.height, canvas.screen.get(), area.left, area.top, SRCCOPY))
+  if (!canvas.old ||
+      !BitBlt(canvas.memory, 0, 0, canvas.width, canvas.height, canvas.screen.get(), area.left, area.top, SRCCOPY))
     return {};
   return canvas.Pixels();
 }

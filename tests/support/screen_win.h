@@ -25,7 +25,7 @@ struct ModeInfo {
   std::string Size() const { return std::to_string(width) + " x " + std::to_string(height); }
 };
 bool ReadDisplayModes(ModeInfo* current, ModeInfo* registry);  // display_probe.exe's reading
-std::string CurrentSize();  // "?" when it cannot be read
+std::string CurrentSize();                                     // "?" when it cannot be read
 std::string RegistrySize();
 // Other processes learn of a mode change a moment after it returns: a bounded wait.
 std::string CurrentSizeSettlingAt(const std::string& expected);

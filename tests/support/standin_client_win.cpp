@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-
 std::unique_ptr<StandinDesktop> StandinDesktop::Start(std::string* error, bool underWorkerW,
                                                       const std::string& executable) {
   char path[MAX_PATH] = {};
@@ -60,7 +59,8 @@ std::string IconBlob(const std::vector<StandinIcon>& icons) {
   auto u32 = [](size_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };  // little-endian
   std::string blob = u32(8 + 268 * icons.size()) + u32(icons.size());
   for (const StandinIcon& icon : icons)
-    blob += u32(static_cast<uint32_t>(icon.x)) + u32(static_cast<uint32_t>(icon.y)) + (icon.label + std::string(260, '\0')).substr(0, 260);
+    blob += u32(static_cast<uint32_t>(icon.x)) + u32(static_cast<uint32_t>(icon.y)) +
+            (icon.label + std::string(260, '\0')).substr(0, 260);
   return blob;
 }
 
@@ -96,7 +96,9 @@ bool StandinDesktop::MoveIcon(int index, int x, int y) {
 bool StandinDesktop::SetAutoArrange(bool on) { return Exchange(on ? "autoarrange 1" : "autoarrange 0").size() == 1; }
 bool StandinDesktop::ListViewStyle(unsigned* style) { return Scan("style", "style %u", style); }
 bool StandinDesktop::Hang(unsigned ms) { return Exchange("hang " + std::to_string(ms)).size() == 1; }
-bool StandinDesktop::PumpDuringNextTextRequest(unsigned ms) { return Exchange("pump " + std::to_string(ms)).size() == 1; }
+bool StandinDesktop::PumpDuringNextTextRequest(unsigned ms) {
+  return Exchange("pump " + std::to_string(ms)).size() == 1;
+}
 bool StandinDesktop::MoveCounts(long* moves, long* whileAutoArranged) {
   return Scan("moves", "moves %ld %ld", moves, whileAutoArranged);
 }

@@ -47,7 +47,7 @@ class StandinDesktop {
   void ProvokeFault();
   // Moves the list view received, and how many came while LVS_AUTOARRANGE was set.
   bool MoveCounts(long* moves, long* whileAutoArranged);
-  bool FloorMicroseconds(const char* verb, double* us);  // the benchmark's floor-capture/-apply
+  bool FloorMicroseconds(const char* verb, double* us);           // the benchmark's floor-capture/-apply
   std::vector<std::string> Exchange(const std::string& command);  // the reply's lines
 
  private:

@@ -3,8 +3,8 @@
 // check. scripts/test counts and lists the gaps met (from $KESTRIN_WINE_GAPS) in its summary.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +21,6 @@ inline bool RecordWineGap(const char* why) {
 
 }  // namespace kestrin::test
 
-#define WINE_GAP(condition, why)                                                                   \
+#define WINE_GAP(condition, why)                                                       \
   (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") && (condition) && \
    ::kestrin::test::RecordWineGap(why))

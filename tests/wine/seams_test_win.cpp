@@ -42,10 +42,12 @@ class Seams : public testing::Test {
     SetMessageSink(Collect);
     std::string error;
     ASSERT_TRUE(desktop_ = StandinDesktop::Start(&error)) << error;
-    for (const StandinIcon& icon : std::vector<StandinIcon>{{"Target", 10, 10}, {"Other", 110, 10}, {std::string(300, 'M'), 210, 10}})
+    for (const StandinIcon& icon :
+         std::vector<StandinIcon>{{"Target", 10, 10}, {"Other", 110, 10}, {std::string(300, 'M'), 210, 10}})
       ASSERT_TRUE(desktop_->AddIcon(icon.label, icon.x, icon.y));
     ASSERT_EQ(1, ConnectAgent(nullptr, &client_, true));
-    ASSERT_EQ(GetWindowThreadProcessId(desktop_->listView(), nullptr), GetWindowThreadProcessId(client_.agentWindow, nullptr));
+    ASSERT_EQ(GetWindowThreadProcessId(desktop_->listView(), nullptr),
+              GetWindowThreadProcessId(client_.agentWindow, nullptr));
   }
   void TearDown() override {
     EXPECT_NE(0, DisconnectAgent(&client_)) << "the hook it recorded is removed";
@@ -131,7 +133,8 @@ TEST_F(Seams, SharedBuffersThatLie) {
   // A capture buffer squatted by an older, smaller object: the stale capture in it must
   // not pass for this one. Reserved, uncommitted memory: refused without a write.
   {
-    kestrin::UniqueHandle squatter(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 100, kCaptureBufferName));
+    kestrin::UniqueHandle squatter(
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 100, kCaptureBufferName));
     kestrin::MappedView view(MapViewOfFile(squatter.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
     ASSERT_TRUE(view);
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(desktop_->AddIcon("Icon " + std::to_string(i), 10 * i, 300));
@@ -181,20 +184,23 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   const HWND agent = client_.agentWindow;
   EXPECT_TRUE(SendMessageTimeoutA(agent, WM_CLOSE, 0, 0, SMTO_NORMAL, 2000, &ignored));
   EXPECT_TRUE(IsWindow(agent)) << "the close waits for the running command";
-  WINE_GAP(true, "Wine never unloads a hook library: the library's hold, given back only inside the hook, is not observable");
+  WINE_GAP(true,
+           "Wine never unloads a hook library: the library's hold, given back only inside the hook, is not observable");
   first.join();
   EXPECT_EQ(1u, firstResult) << "the first capture completes";
   for (int i = 0; i < 250 && IsWindow(agent); ++i) Sleep(20);
   EXPECT_FALSE(IsWindow(agent)) << "the close is carried out after it";
-  EXPECT_EQ(std::vector<std::string>({"Unable to retrieve icons position", "Unable to set icons position"}), Messages());
+  EXPECT_EQ(std::vector<std::string>({"Unable to retrieve icons position", "Unable to set icons position"}),
+            Messages());
   ASSERT_NE(0u, CaptureIconLayout(nullptr, &client_, &saved)) << "connects again";
 
   InitCommonControls();
   HWND foreign = CreateWindowA(WC_LISTVIEWA, "", LVS_ICON, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
-  for (LPARAM window : {reinterpret_cast<LPARAM>(foreign), reinterpret_cast<LPARAM>(desktop_->defView()), LPARAM{0x12345}})
+  for (LPARAM window :
+       {reinterpret_cast<LPARAM>(foreign), reinterpret_cast<LPARAM>(desktop_->defView()), LPARAM{0x12345}})
     for (uintptr_t command : {AGENT_CMD_CAPTURE, AGENT_CMD_APPLY}) EXPECT_EQ(0u, Send(command, window)) << window;
-  ASSERT_TRUE(PrepareMemory(8 + kIconRecordSize + kTransferSlack, kApplyBufferName, IconBlob({{"Target", 400, 500}}).data(),
-                            8 + kIconRecordSize));
+  ASSERT_TRUE(PrepareMemory(8 + kIconRecordSize + kTransferSlack, kApplyBufferName,
+                            IconBlob({{"Target", 400, 500}}).data(), 8 + kIconRecordSize));
   for (uintptr_t command : {uintptr_t{1}, uintptr_t{4}, ~uintptr_t{0}}) Send(command);
   DestroyWindow(foreign);
   EXPECT_EQ(10, Icons()[0].x);
@@ -207,7 +213,8 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   EXPECT_EQ(nullptr, stale.bytes.get());
   EXPECT_EQ(0, ApplyIconLayout(nullptr, &client_, saved));
   EXPECT_LT(GetTickCount64() - hung, 3500u) << "each command gave up after its time limit";
-  EXPECT_EQ(std::vector<std::string>({"Unable to retrieve icons position", "Unable to set icons position"}), Messages());
+  EXPECT_EQ(std::vector<std::string>({"Unable to retrieve icons position", "Unable to set icons position"}),
+            Messages());
   while (GetTickCount64() - hung < 4500) Sleep(100);  // the shell answers again
   client_.commandTimeoutMs = 30000;
 
@@ -218,7 +225,8 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   std::memcpy(oversized.bytes.get(), huge.data(), huge.size());
   oversized.length = static_cast<uint32_t>(huge.size());
   EXPECT_EQ(0, ApplyIconLayout(nullptr, &client_, oversized));
-  EXPECT_EQ(std::vector<std::string>({"Unable to set icons position: the layout holds 10001 icons, more than the 10000 Kestrin restores"}),
+  EXPECT_EQ(std::vector<std::string>(
+                {"Unable to set icons position: the layout holds 10001 icons, more than the 10000 Kestrin restores"}),
             Messages());
   EXPECT_FALSE(AgentSessionEnding(&client_, FALSE));
   EXPECT_TRUE(IsWindow(client_.agentWindow)) << "a refused session end keeps the agent";
@@ -231,7 +239,8 @@ TEST(OtherArchitecture, ShellIsRefusedWithoutAHook) {
     GTEST_SKIP() << "needs the x86 stand-in desktop, but " << why;
   SetMessageSink(Collect);
   std::string error;
-  auto desktop = StandinDesktop::Start(&error, false, sizeof(void*) == 8 ? "..\\..\\x86\\bin\\standin.exe" : "..\\..\\x64\\bin\\standin.exe");
+  auto desktop = StandinDesktop::Start(
+      &error, false, sizeof(void*) == 8 ? "..\\..\\x86\\bin\\standin.exe" : "..\\..\\x64\\bin\\standin.exe");
   ASSERT_TRUE(desktop) << error;
   AgentClient client;
   const ULONGLONG start = GetTickCount64();
@@ -272,9 +281,10 @@ TEST(SnapshotPlacement, FailuresLeaveASnapshotUnderItsName) {
     DWORD moveError;
     bool saved;
   };
-  for (const Case& c : {Case{ERROR_UNABLE_TO_REMOVE_REPLACED, false, 0, true}, Case{ERROR_FILE_NOT_FOUND, true, 0, true},
-                        Case{ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, ERROR_ACCESS_DENIED, true},
-                        Case{ERROR_SHARING_VIOLATION, false, ERROR_SHARING_VIOLATION, false}}) {
+  for (const Case& c :
+       {Case{ERROR_UNABLE_TO_REMOVE_REPLACED, false, 0, true}, Case{ERROR_FILE_NOT_FOUND, true, 0, true},
+        Case{ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, ERROR_ACCESS_DENIED, true},
+        Case{ERROR_SHARING_VIOLATION, false, ERROR_SHARING_VIOLATION, false}}) {
     SCOPED_TRACE(c.replaceError);
     HANDLE old = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD wrote = 0;
@@ -292,8 +302,8 @@ TEST(SnapshotPlacement, FailuresLeaveASnapshotUnderItsName) {
   DeleteFileA(path.c_str());
   SetMessageSink(nullptr);
   char reason[256] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_SHARING_VIOLATION, 0, reason,
-                 sizeof reason, nullptr);
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_SHARING_VIOLATION, 0,
+                 reason, sizeof reason, nullptr);
   EXPECT_EQ(std::vector<std::string>({std::string("Unable to save information : ") + reason}), Messages());
 }
 
