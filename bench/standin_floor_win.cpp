@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+std::vector<std::pair<std::string, POINT>> ListViewItems(HWND listView);  // the stand-in's
+
 namespace {
 
 double MicrosecondsSince(const LARGE_INTEGER& start) {
@@ -44,17 +46,7 @@ std::string FloorCapture(HWND listView) {
 
 // Three passes of find-by-text then a 16-bit position set, as an apply makes.
 std::string FloorApply(HWND listView) {
-  std::vector<std::pair<std::string, POINT>> items;
-  for (int i = 0, n = ItemCount(listView); i < n; ++i) {
-    char text[1026] = {};
-    LVITEMA item{};
-    item.pszText = text;
-    item.cchTextMax = sizeof text - 1;
-    SendMessageA(listView, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
-    POINT pt{};
-    SendMessageA(listView, LVM_GETITEMPOSITION, i, reinterpret_cast<LPARAM>(&pt));
-    items.emplace_back(text, pt);
-  }
+  const std::vector<std::pair<std::string, POINT>> items = ListViewItems(listView);
   LARGE_INTEGER start;
   QueryPerformanceCounter(&start);
   for (int pass = 0; pass < 3; ++pass) {

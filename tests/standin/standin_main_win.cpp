@@ -10,8 +10,26 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 std::string BenchVerb(const std::string& verb, HWND listView);  // bench/standin_floor_win.cpp
+
+// Every item's text and position, as the stand-in and the benchmark's floor read them.
+std::vector<std::pair<std::string, POINT>> ListViewItems(HWND listView) {
+  std::vector<std::pair<std::string, POINT>> items;
+  for (LRESULT i = 0, count = SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0); i < count; ++i) {
+    char text[1026] = {};  // Wine's list view fills a too-small buffer without a terminator: a spare zero
+    LVITEMA item{};
+    item.pszText = text;
+    item.cchTextMax = sizeof text - 1;
+    SendMessageA(listView, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+    POINT pt{};
+    SendMessageA(listView, LVM_GETITEMPOSITION, i, reinterpret_cast<LPARAM>(&pt));
+    items.emplace_back(text, pt);
+  }
+  return items;
+}
 
 namespace {
 
@@ -71,17 +89,8 @@ std::string AddIcon(bool wide, int x, int y, const std::string& bytes) {
 
 std::string List() {
   std::string out;
-  for (int i = 0, count = ItemCount(); i < count; ++i) {
-    // Wine's list view fills a too-small buffer without a terminator: keep a spare zero.
-    char text[1026] = {};
-    LVITEMA item{};
-    item.pszText = text;
-    item.cchTextMax = sizeof text - 1;
-    SendMessageA(g_listview, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
-    POINT pt{};
-    SendMessageA(g_listview, LVM_GETITEMPOSITION, i, reinterpret_cast<LPARAM>(&pt));
+  for (const auto& [text, pt] : ListViewItems(g_listview))
     out += "icon " + std::to_string(pt.x) + " " + std::to_string(pt.y) + " " + text + "\n";
-  }
   return out;
 }
 
