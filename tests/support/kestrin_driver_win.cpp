@@ -99,10 +99,9 @@ bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str(
 std::vector<std::string> FileNames(const std::string& directory) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((directory + "*").c_str(), &entry);
-  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry))
+  UniqueFind search(FindFirstFileA((directory + "*").c_str(), &entry));
+  for (bool more = static_cast<bool>(search); more; more = FindNextFileA(search.get(), &entry))
     if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(entry.cFileName);
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
   std::sort(names.begin(), names.end());
   return names;
 }
