@@ -45,7 +45,9 @@ class Seams : public testing::Test {
     for (const StandinIcon& icon :
          std::vector<StandinIcon>{{"Target", 10, 10}, {"Other", 110, 10}, {std::string(300, 'M'), 210, 10}})
       ASSERT_TRUE(desktop_->AddIcon(icon.label, icon.x, icon.y));
+    const ULONGLONG start = GetTickCount64();
     ASSERT_EQ(1, ConnectAgent(nullptr, &client_, true));
+    EXPECT_LT(GetTickCount64() - start, kAgentWakeUpTimeoutMs) << "woken at once, not after the time-out";
     ASSERT_EQ(GetWindowThreadProcessId(desktop_->listView(), nullptr),
               GetWindowThreadProcessId(client_.agentWindow, nullptr));
   }
