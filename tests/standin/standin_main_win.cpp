@@ -104,6 +104,12 @@ std::string Run(const std::string& line) {
   const size_t label = line.find(' ', line.find(' ', line.find(' ') + 1) + 1);
   if ((v == "add" || v == "addw") && fields == 3 && label != std::string::npos)
     return AddIcon(v == "addw", a, b, line.substr(label + 1));
+  if (v == "addmany" && fields == 2) {  // "addmany N": N icons more, "Icon 0" to "Icon N-1", in rows
+    SendMessageA(g_listview, WM_SETREDRAW, FALSE, 0);
+    for (int i = 0; i < a; ++i) AddIcon(false, 10 + 70 * (i % 100), 10 + 70 * (i / 100), "Icon " + std::to_string(i));
+    SendMessageA(g_listview, WM_SETREDRAW, TRUE, 0);
+  }
+  if (v == "addmany") return "ok\n";
   if (v == "list") return List();
   if (v == "move" && std::sscanf(line.c_str(), "move %d %d %d", &a, &b, &c) == 3 && a >= 0 && a < ItemCount()) {
     POINT pt{b, c};

@@ -35,6 +35,7 @@ class StandinDesktop {
   // False when the stand-in refused the command, did not answer within 30 s, or is gone.
   bool AddIcon(const std::string& label, int x, int y);
   bool AddIconUtf16(const std::wstring& label, int x, int y);
+  bool AddIcons(int count) { return Exchange("addmany " + std::to_string(count)).size() == 1; }  // "Icon 0" ...
   bool Icons(std::vector<StandinIcon>* icons);
   bool MoveIcon(int index, int x, int y);
   bool SetAutoArrange(bool on);

@@ -108,6 +108,16 @@ TEST_F(Seams, RecordsAtTheirLimits) {
   EXPECT_EQ(0, desktop_->Faults());
 }
 
+// A desktop of as many icons as the bound allows is captured whole; one more is refused.
+TEST_F(Seams, CaptureBound) {
+  ASSERT_TRUE(desktop_->AddIcons(kMaxIconRecords - 3));
+  OwnedIconLayout all;
+  EXPECT_EQ(8 + kMaxIconRecords * kIconRecordSize, CaptureIconLayout(nullptr, &client_, &all));
+  ASSERT_TRUE(desktop_->AddIcons(1));
+  EXPECT_EQ(0u, CaptureIconLayout(nullptr, &client_, &all));
+  EXPECT_EQ(std::vector<std::string>({"Unable to retrieve icons position"}), Messages());
+}
+
 // Apply buffers whose words lie, and buffers someone else made first: refused or clipped
 // to what lies inside, never a read or write outside them.
 TEST_F(Seams, SharedBuffersThatLie) {
