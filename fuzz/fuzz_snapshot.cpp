@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   const uint32_t length = decoded.iconsLength;
-  if (!decoded.icons || length < kIconLayoutHeaderSize || size < kDisplayRecordSize + size_t{length})
+  if (!decoded.icons || length < kIconLayoutHeaderSize ||
+      size < kDisplayRecordSize + size_t{length})
     std::abort();
   if (std::memcmp(decoded.icons.get(), data + kDisplayRecordSize, length) != 0) std::abort();
   if (decoded.icons[length] != 0 || decoded.icons[length + 1] != 0) std::abort();
@@ -29,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!EncodeSnapshot(decoded.displayRecord, decoded.icons.get(), length, decoded.gamma, &again))
     std::abort();
   const size_t held = size < again.size() ? size : again.size();
-  const size_t wholeComponents = kDisplayRecordSize + length + (held - kDisplayRecordSize - length) / 8 * 8;
+  const size_t wholeComponents =
+      kDisplayRecordSize + length + (held - kDisplayRecordSize - length) / 8 * 8;
   if (std::memcmp(again.data(), data, wholeComponents) != 0) std::abort();
   return 0;
 }

@@ -9,7 +9,11 @@ using namespace kestrin;
 
 namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity(), kNaN = std::numeric_limits<double>::quiet_NaN();
-GammaRamp Filled(uint16_t value) { GammaRamp ramp; ramp.fill(value); return ramp; }
+GammaRamp Filled(uint16_t value) {
+  GammaRamp ramp;
+  ramp.fill(value);
+  return ramp;
+}
 GammaRamp Built(double red, double green, double blue) {
   GammaRamp ramp = Filled(0xBEEF);  // every entry must be overwritten
   BuildGammaRamp(red, green, blue, ramp);

@@ -66,9 +66,11 @@ TEST(SnapshotFormat, DecodesEveryPartWholeGammaComponentsAndTheBlobsOwnNames) {
     EXPECT_EQ(0, std::memcmp(kBlob.data(), out.icons.get(), 544));
     EXPECT_EQ(0, out.icons[544] | out.icons[545]) << "two spare zero bytes beyond the blob";
     EXPECT_EQ(std::make_tuple(held >= 8 ? 1.3 : 1.0, held >= 16 ? 1.6 : 1.0, held >= 24 ? 2.2 : 1.0),
-              std::tie(out.gamma.red, out.gamma.green, out.gamma.blue)) << held;
+              std::tie(out.gamma.red, out.gamma.green, out.gamma.blue))
+        << held;
     EXPECT_EQ(held == 24 + names.size() ? names : std::vector<uint8_t>(),
-              std::vector<uint8_t>(out.names.get(), out.names.get() + out.namesLength)) << held;
+              std::vector<uint8_t>(out.names.get(), out.names.get() + out.namesLength))
+        << held;
   }
   file[file.size() - names.size() / 2] ^= 0x10;
   DecodedSnapshot damaged;
@@ -85,7 +87,12 @@ TEST(SnapshotFormat, DamagedFilesAreRefusedAndLeaveTheOutputAlone) {
     return f;
   };
   using E = SnapshotError;
-  const struct { const char* what; std::vector<uint8_t> bytes; size_t size; E error; } cases[] = {
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    size_t size;
+    E error;
+  } cases[] = {
       {"ends inside the record", good, 155, E::kShortDisplayRecord},
       {"dmSize 155", HandFile(HandRecord(155), HandBlob(8, 0)), 188, E::kBadDisplayRecord},
       {"dmDriverExtra 1", HandFile(HandRecord(156, 1), HandBlob(8, 0)), 188, E::kBadDisplayRecord},

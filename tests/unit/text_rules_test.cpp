@@ -24,10 +24,19 @@ std::string Options(const std::string& module) {
 }  // namespace
 
 TEST(OptionValue, DecimalTextSaturatingWithoutOverflow) {
-  const std::pair<std::string, int> cases[] = {
-      {"abc", 0}, {"", 0}, {"-1", -1}, {" 7x", 7}, {"\t +12", 12}, {"- 5", 0}, {"2147483647", INT_MAX},
-      {"-2147483648", INT_MIN}, {"2147483648", INT_MAX}, {std::string(100, '9'), INT_MAX},
-      {"-" + std::string(100, '7'), INT_MIN}, {std::string(100, '0'), 0}, {std::string(99, '0') + "1", 1}};
+  const std::pair<std::string, int> cases[] = {{"abc", 0},
+                                               {"", 0},
+                                               {"-1", -1},
+                                               {" 7x", 7},
+                                               {"\t +12", 12},
+                                               {"- 5", 0},
+                                               {"2147483647", INT_MAX},
+                                               {"-2147483648", INT_MIN},
+                                               {"2147483648", INT_MAX},
+                                               {std::string(100, '9'), INT_MAX},
+                                               {"-" + std::string(100, '7'), INT_MIN},
+                                               {std::string(100, '0'), 0},
+                                               {std::string(99, '0') + "1", 1}};
   for (const auto& [text, value] : cases) EXPECT_EQ(value, OptionValue(text.c_str())) << text;
   EXPECT_EQ(0, OptionValue(nullptr));
 }
@@ -61,9 +70,8 @@ TEST(SnapshotNames, OnlyComputerDesktopUserSavWithoutRegardToCase) {
   for (const char* name : {"PC1_desktop_anna.sav", "pc2_DESKTOP_bob.SAV", "A_desktop_b.Sav",
                            "PC1_desktop_a_desktop_b.sav", "FIFTEEN-CHARSXX_desktop_u.sav"})
     EXPECT_TRUE(IsSnapshotFileName(name)) << name;
-  for (const char* name : {"notes.save", "data.savings", "other.sav", ".sav", "_desktop_anna.sav",
-                           "PC1_desktop_.sav", "PC1_desktop_anna.sav.tmp", "PC1_desktopanna.sav",
-                           "SIXTEEN-CHARSXXX_desktop_u.sav", ""})
+  for (const char* name : {"notes.save", "data.savings", "other.sav", ".sav", "_desktop_anna.sav", "PC1_desktop_.sav",
+                           "PC1_desktop_anna.sav.tmp", "PC1_desktopanna.sav", "SIXTEEN-CHARSXXX_desktop_u.sav", ""})
     EXPECT_FALSE(IsSnapshotFileName(name)) << name;
 }
 

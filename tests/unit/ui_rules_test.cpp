@@ -32,11 +32,15 @@ TEST(LinkLabelGeometry, FormatUnderlineAndTextDrawn) {
   const std::pair<uint32_t, unsigned> formats[] = {{0x50000100, 0x10}, {0x1, 0x11}, {0x2, 0x12}, {0x3, 0x13}};
   for (const auto& [style, format] : formats) EXPECT_EQ(format, LinkLabelDrawFormat(style)) << style;
   // format, client width, text width: the underline's from and to.
-  const struct { unsigned format; int right, w, from, to; } cases[] = {
-      {0x10, 200, 350, 0, 350},                                  // left: not clipped
+  const struct {
+    unsigned format;
+    int right, w, from, to;
+  } cases[] = {
+      {0x10, 200, 350, 0, 350},                                    // left: not clipped
       {0x12, 200, 57, 199, 142},    {0x12, 200, INT_MAX, 199, 0},  // right
-      {0x13, 200, 57, 199, 142},                                 // right wins over centre
-      {0x11, 200, 57, 72, 129}, {0x11, 201, 58, 71, 129}, {0x11, 200, INT_MAX, 0, 200},  // centre: halves truncated
+      {0x13, 200, 57, 199, 142},                                   // right wins over centre
+      {0x11, 200, 57, 72, 129},     {0x11, 201, 58, 71, 129},
+      {0x11, 200, INT_MAX, 0, 200},  // centre: halves truncated
   };
   for (const auto& c : cases) {
     const UnderlineSpan span = LinkUnderlineSpan(c.format, c.right, c.w);
