@@ -63,7 +63,7 @@ void Paint(HWND window, const LinkLabelState& state) {
   if (state.underline) {
     SIZE extent{};
     GetTextExtentPointA(paint.dc(), text, static_cast<int>(length), &extent);
-    SelectScope pen(paint.dc(), state.pen);
+    SelectScope pen(paint.dc(), state.pen.get());
     const UnderlineSpan span = LinkUnderlineSpan(format, client.right, extent.cx);
     MoveToEx(paint.dc(), span.from, client.bottom - 1, nullptr);
     LineTo(paint.dc(), span.to, client.bottom - 1);
@@ -76,9 +76,7 @@ LRESULT Detach(HWND window, LinkLabelState* state, WPARAM wParam, LPARAM lParam)
       CallWindowProcA(state->previousWndProc, window, WM_DESTROY, wParam, lParam);
   SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state->previousWndProc));
   SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-  DeleteObject(state->pen);
-  if (state->ownsFont) DeleteObject(state->font);
-  delete state;
+  delete state;  // with its pen and any font it made
   return result;
 }
 
@@ -96,18 +94,16 @@ int AttachLinkLabel(HWND parent, int controlId, LinkLabelCallback callback, COLO
   std::unique_ptr<LinkLabelState> state(new (std::nothrow) LinkLabelState);
   if (!state) return 0;
 
-  UniqueFont createdFont;
   if (fontDescription) {
-    createdFont.reset(CreateFontIndirectA(fontDescription));
-    state->font = createdFont.get();
+    state->ownedFont.reset(CreateFontIndirectA(fontDescription));
+    state->font = state->ownedFont.get();
   } else {
     state->font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
   }
   if (!state->font) return 0;
 
-  UniquePen pen(CreatePen(PS_SOLID, 1, colour));
-  if (!pen) return 0;
-  state->pen = pen.get();
+  state->pen.reset(CreatePen(PS_SOLID, 1, colour));
+  if (!state->pen) return 0;
 
   state->colour = colour;
   state->cursor = cursor;
@@ -115,7 +111,6 @@ int AttachLinkLabel(HWND parent, int controlId, LinkLabelCallback callback, COLO
   state->callbackData = callbackData;
   state->control = control;
   state->underline = underline;
-  state->ownsFont = static_cast<bool>(createdFont);
 
   // The record goes in first, so the new procedure never runs without it.
   const LONG_PTR previousUserData =
@@ -130,8 +125,6 @@ int AttachLinkLabel(HWND parent, int controlId, LinkLabelCallback callback, COLO
 
   // A static control passes mouse messages through to its dialog unless it notifies.
   SetWindowLongPtrA(control, GWL_STYLE, GetWindowLongPtrA(control, GWL_STYLE) | SS_NOTIFY);
-  pen.release();
-  createdFont.release();
   state.release();
   return 1;
 }

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "win_handle_win.h"
+
 namespace kestrin {
 
 // Receives the label's other messages before the control's own processing; the label
@@ -15,8 +17,9 @@ using LinkLabelCallback = int (*)(HWND window, UINT message, WPARAM wParam, LPAR
 
 // One per attached control, reached through the control's user-data slot.
 struct LinkLabelState {
-  HFONT font = nullptr;
-  HPEN pen = nullptr;
+  HFONT font = nullptr;  // the control's own (its dialog's), or ownedFont
+  UniqueFont ownedFont;  // made from a description here
+  UniquePen pen;
   WNDPROC previousWndProc = nullptr;
   HWND control = nullptr;
   LinkLabelCallback callback = nullptr;
@@ -24,9 +27,6 @@ struct LinkLabelState {
   COLORREF colour = 0;
   HCURSOR cursor = nullptr;
   int underline = 0;
-  // True when `font` was created from a description here; the control's own font
-  // belongs to its dialog and is never deleted.
-  bool ownsFont = false;
 };
 
 // Makes control `controlId` of `parent` a link label: 1 on success, 0 with the control
