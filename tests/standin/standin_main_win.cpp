@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "standin_protocol.h"
+
 std::string BenchVerb(const std::string& verb, HWND listView);  // bench/standin_floor_win.cpp
 
 // Every item's text and position, as the stand-in and the benchmark's floor read them.
@@ -150,18 +152,15 @@ __attribute__((noinline)) void ReadInvalidAddress() {
 }
 
 char* g_reply;  // the reply mapping's view
-constexpr size_t kReplySize = 1 << 20;
-
-constexpr UINT kFaultMsg = WM_APP + 2;
 
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == kFaultMsg) return ReadInvalidAddress(), 1;
+  if (msg == standin::kProvokeFaultMessage) return ReadInvalidAddress(), 1;
   if (msg == WM_CLOSE) PostQuitMessage(0);
   if (msg != WM_COPYDATA) return DefWindowProcA(hwnd, msg, wp, lp);
   const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
   std::string cmd(static_cast<const char*>(data->lpData), data->cbData);
   RunCommand(&cmd);
-  std::strncpy(g_reply, cmd.c_str(), kReplySize - 1);
+  std::strncpy(g_reply, cmd.c_str(), standin::kReplySize - 1);
   if (g_hangMs) {  // a hung shell: the reply is out, then this thread stops pumping
     ReplyMessage(1);
     Sleep(g_hangMs);
@@ -181,9 +180,9 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmdLine, int) {
   const bool workerw = std::strstr(cmdLine, "--workerw") != nullptr;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&icc);
-  for (const char* name : {"Progman", "SHELLDLL_DefView", "WorkerW", "KestrinStandinControl"}) {
+  for (const char* name : {"Progman", "SHELLDLL_DefView", "WorkerW", standin::kControlClass}) {
     WNDCLASSA wc{};
-    wc.lpfnWndProc = std::strcmp(name, "KestrinStandinControl") ? DefWindowProcA : ControlProc;
+    wc.lpfnWndProc = std::strcmp(name, standin::kControlClass) ? DefWindowProcA : ControlProc;
     wc.hInstance = inst;
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = name;
@@ -199,7 +198,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmdLine, int) {
       SetWindowPos(top, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
   HWND defview = Window("SHELLDLL_DefView", WS_CHILD | WS_VISIBLE, workerw ? g_workerw : g_progman, inst);
   g_listview = Window(WC_LISTVIEWA, WS_CHILD | WS_VISIBLE | LVS_ICON, defview, inst);
-  g_control = CreateWindowExA(0, "KestrinStandinControl", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
+  g_control = CreateWindowExA(0, standin::kControlClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
   if (!g_listview || !g_control) return 4;
   // Wine's list view arranges every icon on its first paint that finds items, wiping the
   // positions set so far. A real desktop was painted long ago: get that paint over with.
@@ -209,8 +208,8 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmdLine, int) {
   g_listviewProc =
       reinterpret_cast<WNDPROC>(SetWindowLongPtrA(g_listview, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListViewHook)));
   const std::string pid = std::to_string(GetCurrentProcessId());
-  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kReplySize,
-                                      ("KestrinStandin" + pid).c_str());
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, standin::kReplySize,
+                                      (standin::kReplyMappingPrefix + pid).c_str());
   g_reply = mapping ? static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
   if (!g_reply) return 5;
   SetWindowTextA(g_control, pid.c_str());  // the client finds the stand-in by it

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "standin_protocol.h"
+
 std::unique_ptr<StandinDesktop> StandinDesktop::Start(std::string* error, bool underWorkerW,
                                                       const std::string& executable) {
   char path[MAX_PATH] = {};
@@ -19,8 +21,8 @@ std::unique_ptr<StandinDesktop> StandinDesktop::Start(std::string* error, bool u
   desktop->process_.reset(info.hProcess);
   const std::string pid = std::to_string(info.dwProcessId);
   for (int i = 0; i < 3000 && !desktop->control_ && WaitForSingleObject(info.hProcess, 10) == WAIT_TIMEOUT;)
-    desktop->control_ = FindWindowExA(HWND_MESSAGE, nullptr, "KestrinStandinControl", pid.c_str()), ++i;
-  desktop->mapping_.reset(OpenFileMappingA(FILE_MAP_READ, FALSE, ("KestrinStandin" + pid).c_str()));
+    desktop->control_ = FindWindowExA(HWND_MESSAGE, nullptr, standin::kControlClass, pid.c_str()), ++i;
+  desktop->mapping_.reset(OpenFileMappingA(FILE_MAP_READ, FALSE, (standin::kReplyMappingPrefix + pid).c_str()));
   if (desktop->mapping_) desktop->reply_.reset(MapViewOfFile(desktop->mapping_.get(), FILE_MAP_READ, 0, 0, 0));
   unsigned long long defView = 0, listView = 0;
   if (!desktop->reply_ || !desktop->Scan("ready", "ready %llu %llu", &defView, &listView))
@@ -119,5 +121,5 @@ long StandinDesktop::Faults() {
 // The fault is swallowed inside the window procedure; only the count tells.
 void StandinDesktop::ProvokeFault() {
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(control_, WM_APP + 2, 0, 0, SMTO_NORMAL, 10000, &ignored);
+  SendMessageTimeoutA(control_, standin::kProvokeFaultMessage, 0, 0, SMTO_NORMAL, 10000, &ignored);
 }

@@ -58,10 +58,10 @@ class Seams : public testing::Test {
     EXPECT_EQ(std::vector<std::string>(), Messages());
   }
   // The command as the agent answers it: 1 carried out, 0 refused.
-  DWORD_PTR Send(uintptr_t command, LPARAM window = 0, DWORD timeoutMs = 15000) {
+  DWORD_PTR Send(uintptr_t command, LPARAM window = 0) {
     DWORD_PTR result = 99;
     EXPECT_TRUE(SendMessageTimeoutA(client_.agentWindow, AGENT_MSG, command, window ? window : List(), SMTO_NORMAL,
-                                    timeoutMs, &result));
+                                    15000, &result));
     return result;
   }
   DWORD_PTR Apply(const std::string& bytes) {
