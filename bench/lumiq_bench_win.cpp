@@ -70,9 +70,9 @@ int main() {
     apply.push_back(NowMicroseconds() - start);
 
     double us = 0;
-    if (!desktop->FloorMicroseconds("floor-capture", &us)) return Fail("floor capture");
+    if (!desktop->Scan("floor-capture", "us %lf", &us)) return Fail("floor capture");
     floorCapture.push_back(us);
-    if (!desktop->FloorMicroseconds("floor-apply", &us)) return Fail("floor apply");
+    if (!desktop->Scan("floor-apply", "us %lf", &us)) return Fail("floor apply");
     floorApply.push_back(us);
   }
 

@@ -1,19 +1,31 @@
-// standin.exe: a stand-in shell desktop for the tests. Progman > SHELLDLL_DefView >
-// SysListView32 (with --workerw the DefView lies under a top-level WorkerW), owned by the
-// UI thread. Commands arrive as WM_COPYDATA text at a message-only window of that thread
+// standin.exe [--workerw] ["X Y LABEL"...]: a stand-in shell desktop for the tests, with
+// those icons. Progman > SHELLDLL_DefView > SysListView32 (with --workerw the DefView lies
+// under a top-level WorkerW), owned by the UI thread; "ready" goes to standard output once
+// it is up. Commands arrive as WM_COPYDATA text at a message-only window of that thread
 // (titled with the process id), so every list-view call runs on the list view's own
 // thread, as inside Explorer; each reply's lines go to the mapping "KestrinStandin<pid>".
 // Labels travel as raw bytes, in the system's code page or (with "addw") UTF-16LE.
+//
+// standin.exe --display: prints the current and the registry's display mode, one line each
+// ("width height bits frequency"), then "gamma R G B", entry 128 of each ramp
+// channel. Under Wine a process reads the mode once and then sees only its own changes, so
+// the tests ask a fresh process. --display WIDTH HEIGHT [EXPONENT [CODE]] first sets the
+// registry's and the current mode to that size and the ramp to that power curve
+// (scripts/wine-run puts the display back with it after a killed test); with CODE it then
+// moves the desktop's icons and ends with CODE: a program that leaves the screen changed.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "standin_protocol.h"
+#include "win_handle_win.h"
 
 std::string BenchVerb(const std::string& verb, HWND listView);  // bench/standin_floor_win.cpp
 
@@ -173,11 +185,65 @@ HWND Window(const char* cls, DWORD style, HWND parent, HINSTANCE inst) {
   return CreateWindowExA(0, cls, "", style | WS_CLIPCHILDREN, 0, 0, 800, 600, parent, nullptr, inst, nullptr);
 }
 
+void Print(DWORD stream, const std::string& text) {
+  DWORD wrote = 0;
+  WriteFile(GetStdHandle(stream), text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr);
+}
+
+bool PrintMode(DWORD which) {
+  DEVMODEA m = {};
+  m.dmSize = sizeof m;
+  if (!EnumDisplaySettingsA(nullptr, which, &m)) return false;
+  char line[64];
+  std::snprintf(line, sizeof line, "%lu %lu %lu %lu\n", m.dmPelsWidth, m.dmPelsHeight, m.dmBitsPerPel,
+                m.dmDisplayFrequency);
+  return Print(STD_OUTPUT_HANDLE, line), true;
+}
+
+bool SetScreen(DWORD width, DWORD height, double exponent) {
+  DEVMODEA mode = {};
+  mode.dmSize = sizeof mode;
+  mode.dmPelsWidth = width, mode.dmPelsHeight = height, mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+  bool ok = ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY | CDS_NORESET) == DISP_CHANGE_SUCCESSFUL;
+  ok = ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL && ok;
+  WORD ramp[3][256];
+  for (int i = 0; i < 256; ++i)
+    ramp[0][i] = ramp[1][i] = ramp[2][i] = static_cast<WORD>(std::lround(65535.0 * std::pow(i / 255.0, exponent)));
+  return SetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp) && ok;
+}
+
+int Display(int argc, char** argv) {  // argv[0] is "--display"
+  if (argc == 3 || argc == 4 || argc == 5) {
+    const long width = std::strtol(argv[1], nullptr, 10), height = std::strtol(argv[2], nullptr, 10);
+    const double exponent = argc >= 4 ? std::strtod(argv[3], nullptr) : 1.0;
+    if (width <= 0 || height <= 0 || !(exponent >= 1.0 && exponent <= 4.0)) argc = 0;
+    if (argc && !SetScreen(static_cast<DWORD>(width), static_cast<DWORD>(height), exponent))
+      return Print(STD_ERROR_HANDLE, "standin: could not set the display\n"), 1;
+  }
+  if (argc != 1 && argc != 3 && argc != 4 && argc != 5)
+    return Print(STD_ERROR_HANDLE, "usage: standin --display [WIDTH HEIGHT [EXPONENT 1..4 [EXIT CODE]]]\n"), 2;
+  if (argc == 5) {  // list-view moves carry no pointer, so another process may make them
+    HWND view = FindWindowExA(FindWindowA("Progman", nullptr), nullptr, "SHELLDLL_DefView", nullptr);
+    HWND list = FindWindowExA(view, nullptr, WC_LISTVIEWA, nullptr);
+    for (LRESULT i = 0, count = list ? SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) : 0; i < count; ++i)
+      SendMessageA(list, LVM_SETITEMPOSITION, static_cast<WPARAM>(i), MAKELPARAM(500 + 20 * i, 400));
+    return std::atoi(argv[4]);
+  }
+  const bool ok = PrintMode(ENUM_CURRENT_SETTINGS) && PrintMode(ENUM_REGISTRY_SETTINGS);
+  WORD ramp[3][256];
+  const bool gamma = GetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp);
+  Print(STD_OUTPUT_HANDLE, gamma ? "gamma " + std::to_string(ramp[0][128]) + " " + std::to_string(ramp[1][128]) +
+                                       " " + std::to_string(ramp[2][128]) + "\n"
+                                 : "gamma ?\n");
+  return ok && gamma ? 0 : 1;
+}
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmdLine, int) {
+int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
+  if (__argc >= 2 && std::strcmp(__argv[1], "--display") == 0) return Display(__argc - 1, __argv + 1);
   AddVectoredExceptionHandler(1, CountFaults);
-  const bool workerw = std::strstr(cmdLine, "--workerw") != nullptr;
+  const bool workerw = __argc >= 2 && std::strcmp(__argv[1], "--workerw") == 0;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&icc);
   for (const char* name : {"Progman", "SHELLDLL_DefView", "WorkerW", standin::kControlClass}) {
@@ -212,7 +278,13 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR cmdLine, int) {
                                       (standin::kReplyMappingPrefix + pid).c_str());
   g_reply = mapping ? static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
   if (!g_reply) return 5;
+  for (int i = workerw ? 2 : 1; i < __argc; ++i) {  // "X Y LABEL"
+    int x = 0, y = 0, at = 0;
+    if (std::sscanf(__argv[i], "%d %d %n", &x, &y, &at) != 2 || !at) return 6;
+    AddIcon(false, x, y, __argv[i] + at);
+  }
   SetWindowTextA(g_control, pid.c_str());  // the client finds the stand-in by it
+  Print(STD_OUTPUT_HANDLE, "ready\n");
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
   return 0;

@@ -10,12 +10,6 @@ namespace {
 
 constexpr int kMessageTextId = 0xFFFF;  // the static holding a message box's text
 
-std::string WindowText(HWND window) {
-  char text[4096] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
 std::string ClassName(HWND window) {
   char name[64] = {};
   GetClassNameA(window, name, sizeof name);
@@ -28,28 +22,17 @@ std::string TempDirectory() {
   return std::string(temp, GetTempPathA(MAX_PATH, temp));
 }
 
-// A message box: a dialog whose text static has id 0xFFFF. (The About box's icon has id
-// -1, which is an icon static, not a text.)
-struct BoxSearch {
-  bool visibleOnly;
-  HWND found;
-};
-
-BOOL CALLBACK FindMessageBox(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<BoxSearch*>(param);
-  HWND text = GetDlgItem(window, kMessageTextId);
-  if ((search->visibleOnly && !IsWindowVisible(window)) || ClassName(window) != "#32770" || !text ||
-      ClassName(text) != "Static" || (GetWindowLongPtrA(text, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-    return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
-// Only a visible box has its texts and icon in place; WaitIdle counts any.
+// Any message box of the thread: a dialog whose text static has id 0xFFFF (the About box's
+// icon has id -1 too, but it is an icon static). Only a visible one has its texts and icon
+// in place; WaitIdle counts any.
 HWND MessageBoxOf(DWORD threadId, bool visibleOnly = false) {
-  BoxSearch search = {visibleOnly, nullptr};
-  EnumThreadWindows(threadId, FindMessageBox, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;) {
+    HWND text = GetDlgItem(w, kMessageTextId);
+    if (GetWindowThreadProcessId(w, nullptr) == threadId && text && (IsWindowVisible(w) || !visibleOnly) &&
+        ClassName(text) == "Static" && (GetWindowLongPtrA(text, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+      return w;
+  }
+  return nullptr;
 }
 
 // Icons belong to their process, so the box's icon handle means nothing here: what the
@@ -94,6 +77,12 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
          wrote == bytes.size();
 }
 
+std::string WindowText(HWND window) {
+  char text[4096] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::vector<std::string> FileNames(const std::string& directory) {
@@ -107,39 +96,30 @@ std::vector<std::string> FileNames(const std::string& directory) {
 }
 
 long RunAndRead(const std::string& commandLine, std::string* output) {
+  // Into a file read once the child has ended: a pipe may stay open long after, held by a
+  // process it started (under Wine the first window starts the desktop process).
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return -1;
-  UniqueHandle reader(readEnd), writer(writeEnd);
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  char name[MAX_PATH] = {};
+  GetTempFileNameA(TempDirectory().c_str(), "out", 0, name);
+  UniqueHandle file(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = startup.hStdError = writeEnd;
+  startup.hStdOutput = startup.hStdError = file.get();
   PROCESS_INFORMATION info = {};
-  std::string line = commandLine.front() == '"' ? commandLine : "\"" + commandLine + "\"";
-  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, TempDirectory().c_str(), &startup, &info))
+  std::string line = commandLine;
+  output->clear();
+  if (!file || !CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, TempDirectory().c_str(),
+                               &startup, &info))
     return -1;
   UniqueHandle process(info.hProcess), thread(info.hThread);
-  writer.reset();
-  // Read while it runs, until it ends: not until the pipe's end, which a process it started
-  // may hold open (under Wine the first window starts the desktop process, which inherits it).
+  DWORD code = 0, got = 0;
+  if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) return TerminateProcess(process.get(), 1), -1;
   char buffer[4096];
-  DWORD available = 0, got = 0, code = 0, ended = WAIT_TIMEOUT;
-  output->clear();
-  for (const ULONGLONG end = GetTickCount64() + 60000; GetTickCount64() < end;) {
-    if (ended == WAIT_OBJECT_0 &&
-        (!PeekNamedPipe(reader.get(), nullptr, 0, nullptr, &available, nullptr) || !available))
-      return GetExitCodeProcess(process.get(), &code) ? static_cast<long>(code) : -1;
-    ended = WaitForSingleObject(process.get(), 0);
-    if (PeekNamedPipe(reader.get(), nullptr, 0, nullptr, &available, nullptr) && available &&
-        ReadFile(reader.get(), buffer, sizeof buffer, &got, nullptr))
-      output->append(buffer, got);
-    else if (ended != WAIT_OBJECT_0)
-      Sleep(5);
-  }
-  TerminateProcess(process.get(), 1);
-  return -1;
+  SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
+  while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) output->append(buffer, got);
+  return GetExitCodeProcess(process.get(), &code) ? static_cast<long>(code) : -1;
 }
 
 std::unique_ptr<ProgramDirectory> ProgramDirectory::Create(std::string* error) {

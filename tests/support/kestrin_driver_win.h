@@ -20,9 +20,10 @@ std::string ExecutableDirectory();  // this test program's, with its trailing ba
 bool ReadFileBytes(const std::string& path, std::string* bytes);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+std::string WindowText(HWND window);
 std::vector<std::string> FileNames(const std::string& directory);  // plain files, sorted
-// Runs `commandLine` to its end (60 s at most), standard output and error into *output;
-// its exit code, or -1 when it could not run or did not end.
+// Runs `commandLine` (the program quoted) to its end (60 s at most), standard output and
+// error into *output; its exit code, or -1 when it could not run or did not end.
 long RunAndRead(const std::string& commandLine, std::string* output);
 
 // A temporary directory holding copies of Kestrin.exe and Lumiq.dll, removed with the object.

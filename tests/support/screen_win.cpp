@@ -70,11 +70,10 @@ Ramp ProgramRampOnDisplay(double red, double green, double blue) {
 
 bool ReadDisplayModes(ModeInfo* current, ModeInfo* registry) {
   std::string output;
-  if (RunAndRead(ExecutableDirectory() + "display_probe.exe", &output) != 0) return false;
-  return std::sscanf(output.c_str(), "%lu %lu %lu %lu %ld %ld %lu %lu %lu %lu %lu %ld %ld %lu", &current->width,
-                     &current->height, &current->bits, &current->frequency, &current->x, &current->y, &current->flags,
-                     &registry->width, &registry->height, &registry->bits, &registry->frequency, &registry->x,
-                     &registry->y, &registry->flags) == 14;
+  if (RunAndRead("\"" + ExecutableDirectory() + "standin.exe\" --display", &output) != 0) return false;
+  return std::sscanf(output.c_str(), "%lu %lu %lu %lu %lu %lu %lu %lu", &current->width, &current->height,
+                     &current->bits, &current->frequency, &registry->width, &registry->height, &registry->bits,
+                     &registry->frequency) == 8;
 }
 
 std::string CurrentSize() {
@@ -98,18 +97,14 @@ DEVMODEA Mode(const ModeInfo& m) {
   DEVMODEA mode = {};
   mode.dmSize = sizeof mode;
   mode.dmPelsWidth = m.width, mode.dmPelsHeight = m.height, mode.dmBitsPerPel = m.bits;
-  mode.dmDisplayFrequency = m.frequency, mode.dmPosition = {m.x, m.y}, mode.dmDisplayFlags = m.flags;
-  mode.dmFields =
-      m.bits ? DM_POSITION | DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFLAGS | DM_DISPLAYFREQUENCY
-             : DM_PELSWIDTH | DM_PELSHEIGHT;
+  mode.dmDisplayFrequency = m.frequency;
+  mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | (m.bits ? DM_BITSPERPEL | DM_DISPLAYFREQUENCY : 0);
   return mode;
 }
 }  // namespace
 
 bool SetCurrentSize(DWORD width, DWORD height) {
-  ModeInfo size;
-  size.width = width, size.height = height;
-  DEVMODEA mode = Mode(size);
+  DEVMODEA mode = Mode(ModeInfo{width, height});
   return ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
 }
 

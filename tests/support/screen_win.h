@@ -20,11 +20,10 @@ Ramp IdentityRamp();
 Ramp ProgramRampOnDisplay(double red, double green, double blue);
 
 struct ModeInfo {
-  unsigned long width = 0, height = 0, bits = 0, frequency = 0, flags = 0;
-  long x = 0, y = 0;
+  unsigned long width = 0, height = 0, bits = 0, frequency = 0;
   std::string Size() const { return std::to_string(width) + " x " + std::to_string(height); }
 };
-bool ReadDisplayModes(ModeInfo* current, ModeInfo* registry);  // display_probe.exe's reading
+bool ReadDisplayModes(ModeInfo* current, ModeInfo* registry);  // standin.exe --display's reading
 std::string CurrentSize();                                     // "?" when it cannot be read
 std::string RegistrySize();
 // Other processes learn of a mode change a moment after it returns: a bounded wait.

@@ -1,15 +1,13 @@
 #include "standin_client_win.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "kestrin_driver_win.h"
 #include "standin_protocol.h"
 
 std::unique_ptr<StandinDesktop> StandinDesktop::Start(std::string* error, bool underWorkerW,
                                                       const std::string& executable) {
-  char path[MAX_PATH] = {};
-  std::string exe(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-  exe = exe.substr(0, exe.find_last_of("\\/") + 1) + executable;
+  const std::string exe = kestrin::test::ExecutableDirectory() + executable;
   std::string commandLine = "\"" + exe + "\"" + (underWorkerW ? " --workerw" : "");
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -50,13 +48,6 @@ std::vector<std::string> StandinDesktop::Exchange(const std::string& command) {
   return lines;
 }
 
-// One reply line that scanf's `format` reads completely.
-template <typename... T>
-bool StandinDesktop::Scan(const std::string& command, const char* format, T*... out) {
-  const std::vector<std::string> reply = Exchange(command);
-  return reply.size() == 1 && std::sscanf(reply[0].c_str(), format, out...) == static_cast<int>(sizeof...(T));
-}
-
 std::string IconBlob(const std::vector<StandinIcon>& icons) {
   auto u32 = [](size_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };  // little-endian
   std::string blob = u32(8 + 268 * icons.size()) + u32(icons.size());
@@ -66,17 +57,13 @@ std::string IconBlob(const std::vector<StandinIcon>& icons) {
   return blob;
 }
 
-namespace {
-std::string Place(int x, int y) { return " " + std::to_string(x) + " " + std::to_string(y) + " "; }
-}  // namespace
-
 bool StandinDesktop::AddIcon(const std::string& label, int x, int y) {
-  return Exchange("add" + Place(x, y) + label) == std::vector<std::string>{"ok"};
+  return Command("add" + Place(x, y) + label);
 }
 
 bool StandinDesktop::AddIconUtf16(const std::wstring& label, int x, int y) {
   const std::string bytes(reinterpret_cast<const char*>(label.data()), label.size() * sizeof(wchar_t));
-  return Exchange("addw" + Place(x, y) + bytes) == std::vector<std::string>{"ok"};
+  return Command("addw" + Place(x, y) + bytes);
 }
 
 bool StandinDesktop::Icons(std::vector<StandinIcon>* icons) {
@@ -89,28 +76,6 @@ bool StandinDesktop::Icons(std::vector<StandinIcon>* icons) {
     icons->push_back(icon);
   }
   return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
-}
-
-bool StandinDesktop::MoveIcon(int index, int x, int y) {
-  return Exchange("move " + std::to_string(index) + Place(x, y)) == std::vector<std::string>{"ok"};
-}
-
-bool StandinDesktop::SetAutoArrange(bool on) { return Exchange(on ? "autoarrange 1" : "autoarrange 0").size() == 1; }
-bool StandinDesktop::ListViewStyle(unsigned* style) { return Scan("style", "style %u", style); }
-bool StandinDesktop::Hang(unsigned ms) { return Exchange("hang " + std::to_string(ms)).size() == 1; }
-bool StandinDesktop::PumpDuringNextTextRequest(unsigned ms) {
-  return Exchange("pump " + std::to_string(ms)).size() == 1;
-}
-bool StandinDesktop::MoveCounts(long* moves, long* whileAutoArranged) {
-  return Scan("moves", "moves %ld %ld", moves, whileAutoArranged);
-}
-bool StandinDesktop::FloorMicroseconds(const char* verb, double* us) { return Scan(verb, "us %lf", us); }
-
-bool StandinDesktop::WaitUntilPumping(unsigned timeoutMs) {
-  int pumping = 0;
-  for (const ULONGLONG end = GetTickCount64() + timeoutMs; Scan("pumping", "pumping %d", &pumping); Sleep(20))
-    if (pumping || GetTickCount64() > end) return pumping != 0;
-  return false;
 }
 
 long StandinDesktop::Faults() {

@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,10 @@ struct StandinIcon {
   std::string label;  // bytes in the system's code page, as the list view gives them
   int x;
   int y;
+  bool operator==(const StandinIcon& o) const { return label == o.label && x == o.x && y == o.y; }
+  friend std::ostream& operator<<(std::ostream& out, const StandinIcon& i) {
+    return out << '"' << i.label << "\" at " << i.x << "," << i.y;
+  }
 };
 
 // The icon layout's bytes for these icons: length, count, then per icon x, y and the
@@ -35,26 +41,27 @@ class StandinDesktop {
   // False when the stand-in refused the command, did not answer within 30 s, or is gone.
   bool AddIcon(const std::string& label, int x, int y);
   bool AddIconUtf16(const std::wstring& label, int x, int y);
-  bool AddIcons(int count) { return Exchange("addmany " + std::to_string(count)).size() == 1; }  // "Icon 0" ...
   bool Icons(std::vector<StandinIcon>* icons);
-  bool MoveIcon(int index, int x, int y);
-  bool SetAutoArrange(bool on);
-  bool ListViewStyle(unsigned* style);
-  bool Hang(unsigned ms);  // answered at once; the UI thread then stops pumping for ms
-  // The next text request runs a modal loop for ms first, as a slow shell folder does.
-  bool PumpDuringNextTextRequest(unsigned ms);
-  bool WaitUntilPumping(unsigned timeoutMs);
+  bool MoveIcon(size_t i, int x, int y) { return Command("move " + std::to_string(i) + Place(x, y)); }
   long Faults();  // access violations inside the stand-in so far, -1 when it does not answer
   void ProvokeFault();
-  // Moves the list view received, and how many came while LVS_AUTOARRANGE was set.
-  bool MoveCounts(long* moves, long* whileAutoArranged);
-  bool FloorMicroseconds(const char* verb, double* us);           // the benchmark's floor-capture/-apply
+  // Other commands: "move I X Y", "addmany N" (icons "Icon 0" to "Icon N-1"), "autoarrange 0|1",
+  // "hang MS" (answered, then the UI thread stops pumping for MS), "pump MS" (the next text
+  // request runs a modal loop for MS first, as a slow shell folder does); "ok" when done.
+  bool Command(const std::string& command) { return Exchange(command) == std::vector<std::string>{"ok"}; }
+  // One reply line that scanf's `format` reads whole: "style" ("style %u"), "pumping" ("pumping %d"),
+  // "moves" ("moves %ld %ld": moves received, and those while LVS_AUTOARRANGE was set), the
+  // benchmark's "floor-capture"/"floor-apply" ("us %lf").
+  template <typename... T>
+  bool Scan(const std::string& command, const char* format, T*... out) {
+    const std::vector<std::string> reply = Exchange(command);
+    return reply.size() == 1 && std::sscanf(reply[0].c_str(), format, out...) == static_cast<int>(sizeof...(T));
+  }
   std::vector<std::string> Exchange(const std::string& command);  // the reply's lines
 
  private:
   StandinDesktop() = default;
-  template <typename... T>
-  bool Scan(const std::string& command, const char* format, T*... out);
+  static std::string Place(int x, int y) { return " " + std::to_string(x) + " " + std::to_string(y) + " "; }
 
   kestrin::UniqueHandle process_, mapping_;
   kestrin::MappedView reply_;

@@ -95,25 +95,25 @@ TEST_F(Seams, RecordsAtTheirLimits) {
   EXPECT_EQ(int16_t(0xEE90), Icons()[0].y);
   // Auto-arrange is taken off for the apply, its three passes, and put back.
   long before = 0, moves = 0, arranged = 0;
-  ASSERT_TRUE(desktop_->SetAutoArrange(true) && desktop_->MoveCounts(&before, &arranged));
+  ASSERT_TRUE(desktop_->Command("autoarrange 1") && desktop_->Scan("moves", "moves %ld %ld", &before, &arranged));
   EXPECT_EQ(1u, Apply(IconBlob({{"Other", 10, 10}, {"Target", 110, 10}})));
-  ASSERT_TRUE(desktop_->MoveCounts(&moves, &arranged));
+  ASSERT_TRUE(desktop_->Scan("moves", "moves %ld %ld", &moves, &arranged));
   EXPECT_EQ(before + 6, moves);
   EXPECT_EQ(0, arranged) << "no move while the list view auto-arranges";
   unsigned style = 0;
-  EXPECT_TRUE(desktop_->ListViewStyle(&style) && (style & LVS_AUTOARRANGE));
-  ASSERT_TRUE(desktop_->SetAutoArrange(false));
+  EXPECT_TRUE(desktop_->Scan("style", "style %u", &style) && (style & LVS_AUTOARRANGE));
+  ASSERT_TRUE(desktop_->Command("autoarrange 0"));
   EXPECT_EQ(1u, Apply(IconBlob({{"Target", 10, 10}, {"Other", 110, 10}})));
-  EXPECT_TRUE(desktop_->ListViewStyle(&style) && !(style & LVS_AUTOARRANGE)) << "auto-arrange not added";
+  EXPECT_TRUE(desktop_->Scan("style", "style %u", &style) && !(style & LVS_AUTOARRANGE)) << "auto-arrange not added";
   EXPECT_EQ(0, desktop_->Faults());
 }
 
 // A desktop of as many icons as the bound allows is captured whole; one more is refused.
 TEST_F(Seams, CaptureBound) {
-  ASSERT_TRUE(desktop_->AddIcons(kMaxIconRecords - 3));
+  ASSERT_TRUE(desktop_->Command("addmany " + std::to_string(kMaxIconRecords - 3)));
   OwnedIconLayout all;
   EXPECT_EQ(8 + kMaxIconRecords * kIconRecordSize, CaptureIconLayout(nullptr, &client_, &all));
-  ASSERT_TRUE(desktop_->AddIcons(1));
+  ASSERT_TRUE(desktop_->Command("addmany 1"));
   EXPECT_EQ(0u, CaptureIconLayout(nullptr, &client_, &all));
   EXPECT_EQ(std::vector<std::string>({"Unable to retrieve icons position"}), Messages());
 }
@@ -177,12 +177,14 @@ TEST_F(Seams, SharedBuffersThatLie) {
 TEST_F(Seams, BusyForeignAndHungShells) {
   OwnedIconLayout saved;
   ASSERT_NE(0u, CaptureIconLayout(nullptr, &client_, &saved));
-  ASSERT_TRUE(desktop_->PumpDuringNextTextRequest(3000));
+  ASSERT_TRUE(desktop_->Command("pump 3000"));
   DWORD_PTR firstResult = 0;
   std::thread first([&, agent = client_.agentWindow] {
     SendMessageTimeoutA(agent, AGENT_MSG, AGENT_CMD_CAPTURE, List(), SMTO_NORMAL, 15000, &firstResult);
   });
-  if (!desktop_->WaitUntilPumping(10000)) {
+  int pumping = 0;
+  for (int i = 0; i < 500 && desktop_->Scan("pumping", "pumping %d", &pumping) && !pumping; ++i) Sleep(20);
+  if (!pumping) {
     first.join();
     FAIL() << "the capture never reached the slow folder";
   }
@@ -218,7 +220,7 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   EXPECT_EQ(10, Icons()[0].x);
 
   client_.commandTimeoutMs = 1000;
-  ASSERT_TRUE(desktop_->Hang(4000));
+  ASSERT_TRUE(desktop_->Command("hang 4000"));
   const ULONGLONG hung = GetTickCount64();
   OwnedIconLayout stale;
   EXPECT_EQ(0u, CaptureIconLayout(nullptr, &client_, &stale));
