@@ -12,6 +12,7 @@
 
 #include "agent_client_win.h"
 #include "bench_timing_win.h"
+#include "kestrin_driver_win.h"
 #include "resource_ids.h"
 #include "standin_client_win.h"
 #include "win_handle_win.h"
@@ -62,17 +63,10 @@ bool MeasureOnce(const std::string& dir, Program* program, std::string* error) {
     }
   }
   const std::string exe = dir + program->file;
-  std::string commandLine = "\"" + exe + "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   const double start = NowMilliseconds();
-  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      dir.c_str(), &startup, &info)) {
-    *error = "cannot start " + exe + " (error " + std::to_string(GetLastError()) + ")";
-    return false;
-  }
-  UniqueHandle process(info.hProcess), thread(info.hThread);
+  UniqueHandle process = test::StartProcess(exe, "", error, &info);
+  if (!process) return false;
   bool shown = false;
   while (!(shown = ShownWindowOf(info.dwProcessId, *program)) &&
          NowMilliseconds() - start < kShowTimeoutMs &&

@@ -277,10 +277,18 @@ prefix_ok() {
 # wine_step SECONDS LOG WHAT COMMAND...: runs a Wine command that could hang, detached
 # from our pipes and the tree lock; on failure says what failed and where to look.
 wine_step() {
-  local limit=$1 log=$2 what=$3 rc=0
+  local limit=$1 log=$2 what=$3 rc=0 attempt
   shift 3
-  timeout -k 10 "$limit" "$@" </dev/null >>"$log" 2>&1 9>&- || rc=$?
-  [ $rc -eq 0 ] && return 0
+  # On a loaded machine a Wine step now and then fails at once ("ShellExecuteEx failed:
+  # Internal error") and works when tried again; one that hangs is not tried again.
+  for attempt in 1 2; do
+    rc=0
+    timeout -k 10 "$limit" "$@" </dev/null >>"$log" 2>&1 9>&- || rc=$?
+    [ $rc -eq 0 ] && return 0
+    { [ $rc -eq 124 ] || [ $rc -eq 137 ] || [ $attempt -eq 2 ]; } && break
+    echo "$me: $what failed (exit $rc); trying once more" >>"$log"
+    sleep 2
+  done
   if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then
     echo "$me: $what did not finish within $limit s; see $log" >&2
   else

@@ -38,14 +38,6 @@ std::vector<StandinIcon> Offset(std::vector<StandinIcon> icons, int dx, int dy) 
   return icons;
 }
 
-std::string U32(uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
-
-std::vector<double> TripleAt(const std::string& file, size_t offset) {
-  std::vector<double> triple(3, -1.0);
-  if (file.size() >= offset + kTripleSize) std::memcpy(triple.data(), file.data() + offset, kTripleSize);
-  return triple;
-}
-
 std::string Options(int icons, int resolution, int gamma) {
   return "[OPTIONS]\r\nCHECK_ICONS=" + std::to_string(icons) + "\r\nCHECK_RESOLUTION=" + std::to_string(resolution) +
          "\r\nCHECK_GAMMA=" + std::to_string(gamma) + "\r\n";
@@ -136,7 +128,7 @@ class KestrinE2E : public testing::Test {
   }
   // Kestrin's command line to its end: its exit code and its standard error.
   long Run(const std::string& arguments, std::string* lines) {
-    return RunAndRead("\"" + dir_->File("Kestrin.exe") + "\" " + arguments, lines);
+    return RunAndRead(dir_->File("Kestrin.exe"), arguments, lines);
   }
   // What the screen shows of the window, for the README (scripts/screenshots).
   void Screenshot(HWND window, const std::string& name) {
@@ -234,8 +226,10 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   for (int id : {IDC_RESTORE_SAVED, IDC_APPLY_SAVED_MODE, IDC_APPLY_SAVED_ICONS, IDC_APPLY_SAVED_GAMMA})
     EXPECT_FALSE(k.IsEnabled(id)) << id;
   // The template's texts are written over at the start, all but the current frequency's unit.
-  for (const auto& [id, text] : {std::pair<int, const char*>{IDC_UNDO_ALL, "Undo"}, {IDC_SAVED_FREQUENCY_UNIT, "Hz"},
-                                 {IDC_CURRENT_FREQUENCY_UNIT, "Hz."}, {IDC_SAVED_GROUP, " Saved "}})
+  for (const auto& [id, text] : {std::pair<int, const char*>{IDC_UNDO_ALL, "Undo"},
+                                 {IDC_SAVED_FREQUENCY_UNIT, "Hz"},
+                                 {IDC_CURRENT_FREQUENCY_UNIT, "Hz."},
+                                 {IDC_SAVED_GROUP, " Saved "}})
     EXPECT_EQ(text, k.Text(id)) << id;
   ExpectChecks(BST_CHECKED, BST_CHECKED, BST_CHECKED);
   EXPECT_EQ(BST_CHECKED, k.CheckState(IDC_APPLY_AND_SAVE));
@@ -295,7 +289,9 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
               stored.dmBitsPerPel == mode.dmBitsPerPel && stored.dmDisplayFrequency == mode.dmDisplayFrequency &&
               stored.dmDriverExtra == 0 && stored.dmFields == mode.dmFields);
   EXPECT_EQ(blob, file.substr(kRecordSize, blob.size())) << "icon layout";
-  EXPECT_EQ(std::vector<double>({1.3, 1.6, 2.2}), TripleAt(file, kRecordSize + blob.size()));
+  double triple[3];
+  std::memcpy(triple, &file[kRecordSize + blob.size()], kTripleSize);  // the size is asserted above
+  EXPECT_TRUE(triple[0] == 1.3 && triple[1] == 1.6 && triple[2] == 2.2) << "the gamma triple";
   EXPECT_EQ("1280 x 1024", k.Text(IDC_SAVED_SIZE));
   EXPECT_EQ(std::to_string(mode.dmBitsPerPel) + std::to_string(mode.dmDisplayFrequency),
             k.Text(IDC_SAVED_BITS) + k.Text(IDC_SAVED_FREQUENCY));
@@ -505,15 +501,12 @@ TEST_F(KestrinE2E, SnapshotsHeldDamagedRefusedAndNamedOutsideTheCodePage) {
   // Held open by another program: neither saved over nor read, the system's reason told.
   HANDLE holder = CreateFileA(dir_->SnapshotPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-  char reason[256] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_SHARING_VIOLATION, 0,
-                 reason, sizeof reason, nullptr);
+  const std::string reason = SystemText(ERROR_SHARING_VIOLATION);
   ASSERT_TRUE(k_->Command(IDC_SAVE_CURRENT));
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS));
   CloseHandle(holder);
-  ExpectBoxes(
-      {std::string("Unable to save information : ") + reason, std::string("Unable to access information : ") + reason},
-      BoxIcon::kExclamation);
+  ExpectBoxes({"Unable to save information : " + reason, "Unable to access information : " + reason},
+              BoxIcon::kExclamation);
   EXPECT_EQ(damaged, File(dir_->SnapshotPath()));
   EXPECT_EQ(std::vector<std::string>({"Kestrin.exe", "Lumiq.dll", dir_->SnapshotPath().substr(dir_->path.size())}),
             FileNames(dir_->path))
@@ -539,7 +532,7 @@ TEST_F(KestrinE2E, SnapshotsHeldDamagedRefusedAndNamedOutsideTheCodePage) {
   // Damaged files: cut inside the record, a length word past the end; said once each.
   ASSERT_NO_FATAL_FAILURE(MoveIcons(away));
   for (const std::string& bad :
-       {file.substr(0, 100), file.substr(0, kRecordSize) + U32(0xFFFFFFFF) + file.substr(kRecordSize + 4)}) {
+       {file.substr(0, 100), file.substr(0, kRecordSize) + "\xFF\xFF\xFF\xFF" + file.substr(kRecordSize + 4)}) {
     ASSERT_TRUE(WriteFileBytes(dir_->SnapshotPath(), bad));
     ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS));
     ExpectBoxes({"Unable to read information"}, BoxIcon::kExclamation);

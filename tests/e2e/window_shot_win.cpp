@@ -1,5 +1,5 @@
 // window_shot.exe TITLE FILE.bmp: saves what the screen shows of the top-level window
-// titled TITLE as a 24-bit BMP (scripts turn it into a PNG). For screenshots of Kestrin.
+// titled TITLE as a BMP (scripts turn it into a PNG). For screenshots of Kestrin.
 #include <windows.h>
 
 #include <cstdio>

@@ -232,8 +232,8 @@ int Display(int argc, char** argv) {  // argv[0] is "--display"
   const bool ok = PrintMode(ENUM_CURRENT_SETTINGS) && PrintMode(ENUM_REGISTRY_SETTINGS);
   WORD ramp[3][256];
   const bool gamma = GetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp);
-  Print(STD_OUTPUT_HANDLE, gamma ? "gamma " + std::to_string(ramp[0][128]) + " " + std::to_string(ramp[1][128]) +
-                                       " " + std::to_string(ramp[2][128]) + "\n"
+  Print(STD_OUTPUT_HANDLE, gamma ? "gamma " + std::to_string(ramp[0][128]) + " " + std::to_string(ramp[1][128]) + " " +
+                                       std::to_string(ramp[2][128]) + "\n"
                                  : "gamma ?\n");
   return ok && gamma ? 0 : 1;
 }

@@ -83,6 +83,13 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+std::string SystemText(DWORD error) {
+  char text[512] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text,
+                 nullptr);
+  return text;
+}
+
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::vector<std::string> FileNames(const std::string& directory) {
@@ -95,28 +102,37 @@ std::vector<std::string> FileNames(const std::string& directory) {
   return names;
 }
 
-long RunAndRead(const std::string& commandLine, std::string* output) {
+UniqueHandle StartProcess(const std::string& program, const std::string& arguments, std::string* error,
+                          PROCESS_INFORMATION* started, HANDLE output) {
+  std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = output ? STARTF_USESTDHANDLES : 0;
+  startup.hStdOutput = startup.hStdError = output;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
+                      TempDirectory().c_str(), &startup, &info))
+    return *error = "cannot start " + program + " (error " + std::to_string(GetLastError()) + ")", UniqueHandle();
+  CloseHandle(info.hThread);
+  if (started) *started = info;
+  return UniqueHandle(info.hProcess);
+}
+
+long RunAndRead(const std::string& program, const std::string& arguments, std::string* output) {
   // Into a file read once the child has ended: a pipe may stay open long after, held by a
   // process it started (under Wine the first window starts the desktop process).
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  char name[MAX_PATH] = {};
+  char name[MAX_PATH] = {}, buffer[4096];
   GetTempFileNameA(TempDirectory().c_str(), "out", 0, name);
-  UniqueHandle file(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = startup.hStdError = file.get();
-  PROCESS_INFORMATION info = {};
-  std::string line = commandLine;
-  output->clear();
-  if (!file || !CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, TempDirectory().c_str(),
-                               &startup, &info))
-    return -1;
-  UniqueHandle process(info.hProcess), thread(info.hThread);
+  UniqueHandle file(CreateFileA(name, GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS,
+                                FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  std::string error;
+  UniqueHandle process = file ? StartProcess(program, arguments, &error, nullptr, file.get()) : UniqueHandle();
   DWORD code = 0, got = 0;
+  output->clear();
+  if (!process) return -1;
   if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) return TerminateProcess(process.get(), 1), -1;
-  char buffer[4096];
   SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
   while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) output->append(buffer, got);
   return GetExitCodeProcess(process.get(), &code) ? static_cast<long>(code) : -1;
@@ -150,16 +166,9 @@ std::string ProgramDirectory::SnapshotPath() const {
 }
 
 std::unique_ptr<Kestrin> Kestrin::Start(const std::string& program, const std::string& arguments, std::string* error) {
-  std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, TempDirectory().c_str(),
-                      &startup, &info))
-    return *error = "cannot start " + program + " (error " + std::to_string(GetLastError()) + ")", nullptr;
-  CloseHandle(info.hThread);
   std::unique_ptr<Kestrin> kestrin(new Kestrin);
-  kestrin->process_.reset(info.hProcess);
+  PROCESS_INFORMATION info = {};
+  if (!(kestrin->process_ = StartProcess(program, arguments, error, &info))) return nullptr;
   kestrin->processId_ = info.dwProcessId;
   kestrin->threadId_ = info.dwThreadId;
   kestrin->watcher_ = std::thread([k = kestrin.get()] { k->Watch(); });

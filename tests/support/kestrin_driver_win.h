@@ -21,10 +21,15 @@ bool ReadFileBytes(const std::string& path, std::string* bytes);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 std::string WindowText(HWND window);
+std::string SystemText(DWORD error);                               // FormatMessage's text for the error
 std::vector<std::string> FileNames(const std::string& directory);  // plain files, sorted
-// Runs `commandLine` (the program quoted) to its end (60 s at most), standard output and
-// error into *output; its exit code, or -1 when it could not run or did not end.
-long RunAndRead(const std::string& commandLine, std::string* output);
+// Starts the program from a temporary directory (files must go beside the program, not in
+// the working directory); with `output`, its standard output and error go there.
+UniqueHandle StartProcess(const std::string& program, const std::string& arguments, std::string* error,
+                          PROCESS_INFORMATION* started = nullptr, HANDLE output = nullptr);
+// Runs the program to its end (60 s at most), standard output and error into *output; its
+// exit code, or -1 when it could not run or did not end.
+long RunAndRead(const std::string& program, const std::string& arguments, std::string* output);
 
 // A temporary directory holding copies of Kestrin.exe and Lumiq.dll, removed with the object.
 struct ProgramDirectory {

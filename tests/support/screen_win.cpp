@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "kestrin_driver_win.h"
 #include "win_handle_win.h"
@@ -14,9 +13,7 @@ namespace {
 // A top-down 32-bit DIB of the area's size selected into a memory DC.
 struct Canvas {
   explicit Canvas(const RECT& area) : width(area.right - area.left), height(area.bottom - area.top) {
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width, info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1, info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = {{sizeof info.bmiHeader, width, -height, 1, 32}};
     if (width > 0 && height > 0 && memory)
       bitmap = CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap) old = SelectObject(memory, bitmap);
@@ -35,7 +32,6 @@ struct Canvas {
   }
   ScreenDC screen;
   int width, height;
-  BITMAPINFO info = {};
   HDC memory = CreateCompatibleDC(screen.get());
   HBITMAP bitmap = nullptr;
   void* bits = nullptr;
@@ -70,7 +66,7 @@ Ramp ProgramRampOnDisplay(double red, double green, double blue) {
 
 bool ReadDisplayModes(ModeInfo* current, ModeInfo* registry) {
   std::string output;
-  if (RunAndRead("\"" + ExecutableDirectory() + "standin.exe\" --display", &output) != 0) return false;
+  if (RunAndRead(ExecutableDirectory() + "standin.exe", "--display", &output) != 0) return false;
   return std::sscanf(output.c_str(), "%lu %lu %lu %lu %lu %lu %lu %lu", &current->width, &current->height,
                      &current->bits, &current->frequency, &registry->width, &registry->height, &registry->bits,
                      &registry->frequency) == 8;
@@ -143,21 +139,13 @@ std::vector<uint32_t> IconPixels(HICON icon, const RECT& area, uint32_t backgrou
 bool SaveWindowShot(HWND window, const std::string& path) {
   RECT rect;
   GetWindowRect(window, &rect);
-  std::vector<uint32_t> pixels = ScreenPixels(rect);
-  const LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
-  if (pixels.empty()) return false;
-  // 24-bit rows, bottom-up, each padded to 4 bytes, as BMP files hold them.
-  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  std::string image(stride * height, '\0');
-  for (LONG y = 0; y < height; ++y)
-    for (LONG x = 0; x < width; ++x)
-      std::memcpy(&image[(height - 1 - y) * stride + x * 3], &pixels[static_cast<size_t>(y) * width + x], 3);
-  BITMAPINFOHEADER info = {};
-  info.biSize = sizeof info, info.biWidth = width, info.biHeight = height, info.biPlanes = 1, info.biBitCount = 24;
-  BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof info + image.size()), 0, 0,
-                           sizeof file + sizeof info};
-  return WriteFileBytes(path, std::string(reinterpret_cast<char*>(&file), sizeof file) +
-                                  std::string(reinterpret_cast<char*>(&info), sizeof info) + image);
+  const std::vector<uint32_t> pixels = ScreenPixels(rect);
+  BITMAPINFOHEADER info = {sizeof info, rect.right - rect.left, rect.top - rect.bottom, 1, 32};  // top-down
+  const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof info, size = static_cast<DWORD>(pixels.size() * 4);
+  BITMAPFILEHEADER file = {0x4D42, headers + size, 0, 0, headers};
+  return !pixels.empty() && WriteFileBytes(path, std::string(reinterpret_cast<char*>(&file), sizeof file) +
+                                                     std::string(reinterpret_cast<char*>(&info), sizeof info) +
+                                                     std::string(reinterpret_cast<const char*>(pixels.data()), size));
 }
 
 }  // namespace kestrin::test

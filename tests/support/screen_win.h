@@ -43,6 +43,6 @@ struct ScreenStateGuard {
 // at its own size on an area of that size filled with `background`.
 std::vector<uint32_t> ScreenPixels(const RECT& area);
 std::vector<uint32_t> IconPixels(HICON icon, const RECT& area, uint32_t background);
-bool SaveWindowShot(HWND window, const std::string& path);  // as a 24-bit BMP
+bool SaveWindowShot(HWND window, const std::string& path);  // as a 32-bit BMP
 
 }  // namespace kestrin::test

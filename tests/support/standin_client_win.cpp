@@ -8,17 +8,12 @@
 std::unique_ptr<StandinDesktop> StandinDesktop::Start(std::string* error, bool underWorkerW,
                                                       const std::string& executable) {
   const std::string exe = kestrin::test::ExecutableDirectory() + executable;
-  std::string commandLine = "\"" + exe + "\"" + (underWorkerW ? " --workerw" : "");
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return *error = "cannot start " + exe + " (error " + std::to_string(GetLastError()) + ")", nullptr;
-  CloseHandle(info.hThread);
   std::unique_ptr<StandinDesktop> desktop(new StandinDesktop);
-  desktop->process_.reset(info.hProcess);
+  PROCESS_INFORMATION info = {};
+  if (!(desktop->process_ = kestrin::test::StartProcess(exe, underWorkerW ? "--workerw" : "", error, &info)))
+    return nullptr;
   const std::string pid = std::to_string(info.dwProcessId);
-  for (int i = 0; i < 3000 && !desktop->control_ && WaitForSingleObject(info.hProcess, 10) == WAIT_TIMEOUT;)
+  for (int i = 0; i < 3000 && !desktop->control_ && WaitForSingleObject(desktop->process_.get(), 10) == WAIT_TIMEOUT;)
     desktop->control_ = FindWindowExA(HWND_MESSAGE, nullptr, standin::kControlClass, pid.c_str()), ++i;
   desktop->mapping_.reset(OpenFileMappingA(FILE_MAP_READ, FALSE, (standin::kReplyMappingPrefix + pid).c_str()));
   if (desktop->mapping_) desktop->reply_.reset(MapViewOfFile(desktop->mapping_.get(), FILE_MAP_READ, 0, 0, 0));
@@ -57,9 +52,7 @@ std::string IconBlob(const std::vector<StandinIcon>& icons) {
   return blob;
 }
 
-bool StandinDesktop::AddIcon(const std::string& label, int x, int y) {
-  return Command("add" + Place(x, y) + label);
-}
+bool StandinDesktop::AddIcon(const std::string& label, int x, int y) { return Command("add" + Place(x, y) + label); }
 
 bool StandinDesktop::AddIconUtf16(const std::wstring& label, int x, int y) {
   const std::string bytes(reinterpret_cast<const char*>(label.data()), label.size() * sizeof(wchar_t));

@@ -15,6 +15,7 @@
 #include "agent_protocol.h"
 #include "gamma_win.h"
 #include "icon_layout.h"
+#include "kestrin_driver_win.h"
 #include "lumiq_win.h"
 #include "message_box_win.h"
 #include "snapshot_file_win.h"
@@ -23,6 +24,7 @@
 #include "wine_gap.h"
 
 using namespace kestrin;
+using namespace kestrin::test;
 
 namespace {
 
@@ -34,6 +36,10 @@ uint32_t U32(const void* at) {
   uint32_t v;
   std::memcpy(&v, at, 4);
   return v;
+}
+std::string With(std::string blob, size_t at, uint32_t word) {
+  std::memcpy(&blob[at], &word, 4);
+  return blob;
 }
 
 class Seams : public testing::Test {
@@ -121,26 +127,11 @@ TEST_F(Seams, CaptureBound) {
 // Apply buffers whose words lie, and buffers someone else made first: refused or clipped
 // to what lies inside, never a read or write outside them.
 TEST_F(Seams, SharedBuffersThatLie) {
-  const std::string move = IconBlob({{"Target", 500, 500}});
-  for (uint32_t length : {0xFFFFFFFFu, 0xFFFFFFF8u, 0xFFFFFFF6u, 0x7FFFFFFFu, 70000u, 7u, 0u}) {
-    std::string damaged = move;
-    std::memcpy(damaged.data(), &length, 4);
-    Apply(damaged);
-    EXPECT_EQ(10, Icons()[0].x) << "length " << length << " must be refused";
-  }
-  std::string beyond = move;
-  std::memcpy(beyond.data() + 4, "\xff\xff\xff\x7f", 4);
-  Apply(beyond);
-  EXPECT_EQ(500, Icons()[0].x) << "a count past the data: the one whole record applies";
-  std::string cut = IconBlob({{"Target", 20, 30}, {"Other", 600, 600}});
-  const uint32_t cutLength = 8 + kIconRecordSize + 100;
-  std::memcpy(cut.data(), &cutLength, 4);
-  Apply(cut);
+  // The reader's arithmetic is proved natively; here, that the agent gives it the buffer's real extent.
+  Apply(With(IconBlob({{"Target", 500, 500}}), 0, 70000));
+  EXPECT_EQ(10, Icons()[0].x) << "a length past the buffer's extent must be refused";
+  Apply(With(IconBlob({{"Target", 20, 30}, {"Other", 600, 600}}), 0, 8 + kIconRecordSize + 100));
   EXPECT_TRUE(Icons()[0].x == 20 && Icons()[1].x == 110) << "no record past the length word";
-  std::string negative = IconBlob({{"Target", 77, 77}});
-  std::memcpy(negative.data() + 4, "\xff\xff\xff\xff", 4);
-  Apply(negative);
-  EXPECT_EQ(20, Icons()[0].x) << "a negative count means no records";
 
   // A capture buffer squatted by an older, smaller object: the stale capture in it must
   // not pass for this one. Reserved, uncommitted memory: refused without a write.
@@ -159,9 +150,7 @@ TEST_F(Seams, SharedBuffersThatLie) {
         CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0, 1 << 20, name));
     kestrin::MappedView view(MapViewOfFile(reserved.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
     ASSERT_TRUE(view && VirtualAlloc(view.get(), 4096, MEM_COMMIT, PAGE_READWRITE));
-    std::string reaching = move;
-    const uint32_t claimed = 8 + 50 * kIconRecordSize;  // past the one committed page
-    std::memcpy(reaching.data(), &claimed, 4);
+    const std::string reaching = With(IconBlob({{"Target", 500, 500}}), 0, 8 + 50 * kIconRecordSize);  // past the page
     std::memcpy(view.get(), reaching.data(), reaching.size());
     EXPECT_EQ(0u, Send(name == kCaptureBufferName ? AGENT_CMD_CAPTURE : AGENT_CMD_APPLY)) << name;
   }
@@ -268,14 +257,17 @@ TEST(OtherArchitecture, ShellIsRefusedWithoutAHook) {
 // Once the new snapshot is complete, a snapshot is always left under its own name,
 // whatever the calls that put it in place fail with.
 struct PlacementFailure {
-  static inline DWORD replaceError, moveError;
-  static inline bool replaceRemovesOld;
+  DWORD replaceError;
+  bool replaceRemovesOld;
+  DWORD moveError;
+  bool saved;
+  static inline PlacementFailure* now;
   static BOOL WINAPI Replace(LPCSTR replaced, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID) {
-    if (replaceRemovesOld) DeleteFileA(replaced);
-    return SetLastError(replaceError), FALSE;
+    if (now->replaceRemovesOld) DeleteFileA(replaced);
+    return SetLastError(now->replaceError), FALSE;
   }
   static BOOL WINAPI Move(LPCSTR from, LPCSTR to, DWORD flags) {
-    return moveError ? (SetLastError(moveError), FALSE) : MoveFileExA(from, to, flags);
+    return now->moveError ? (SetLastError(now->moveError), FALSE) : MoveFileExA(from, to, flags);
   }
 };
 
@@ -289,36 +281,24 @@ TEST(SnapshotPlacement, FailuresLeaveASnapshotUnderItsName) {
   OwnedIconLayout icons;
   icons.bytes.reset(new uint8_t[8 + kReceiveSlack]{8});
   icons.length = 8;
-  struct Case {
-    DWORD replaceError;
-    bool oldRemoved;
-    DWORD moveError;
-    bool saved;
-  };
-  for (const Case& c :
-       {Case{ERROR_UNABLE_TO_REMOVE_REPLACED, false, 0, true}, Case{ERROR_FILE_NOT_FOUND, true, 0, true},
-        Case{ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, ERROR_ACCESS_DENIED, true},
-        Case{ERROR_SHARING_VIOLATION, false, ERROR_SHARING_VIOLATION, false}}) {
+  PlacementFailure cases[] = {{ERROR_UNABLE_TO_REMOVE_REPLACED, false, 0, true},
+                              {ERROR_FILE_NOT_FOUND, true, 0, true},
+                              {ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, ERROR_ACCESS_DENIED, true},
+                              {ERROR_SHARING_VIOLATION, false, ERROR_SHARING_VIOLATION, false}};
+  for (PlacementFailure& c : cases) {
     SCOPED_TRACE(c.replaceError);
-    HANDLE old = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD wrote = 0;
-    ASSERT_TRUE(WriteFile(old, "old", 3, &wrote, nullptr) && CloseHandle(old));
-    PlacementFailure::replaceError = c.replaceError, PlacementFailure::moveError = c.moveError;
-    PlacementFailure::replaceRemovesOld = c.oldRemoved;
+    ASSERT_TRUE(WriteFileBytes(path, "old"));
+    PlacementFailure::now = &c;
     EXPECT_EQ(c.saved ? 1 : 0, WriteSnapshotFile(nullptr, mode, icons, GammaTriple{}));
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    const DWORD size = GetFileSize(file, nullptr);
-    CloseHandle(file);
-    EXPECT_EQ(c.saved ? sizeof mode + 8 + 24 : 3u, size) << "the new snapshot, or the old one";
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((path.substr(0, path.size() - 4) + ".tmp").c_str()));
+    EXPECT_TRUE(ReadFileBytes(path, &bytes) && bytes.size() == (c.saved ? sizeof mode + 8 + 24 : 3u))
+        << "the new snapshot, or the old one";
+    EXPECT_FALSE(FileExists(path.substr(0, path.size() - 4) + ".tmp"));
   }
   snapshotPlacementCalls = SnapshotPlacementCalls();
   DeleteFileA(path.c_str());
   SetMessageSink(nullptr);
-  char reason[256] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_SHARING_VIOLATION, 0,
-                 reason, sizeof reason, nullptr);
-  EXPECT_EQ(std::vector<std::string>({std::string("Unable to save information : ") + reason}), Messages());
+  EXPECT_EQ(std::vector<std::string>({"Unable to save information : " + SystemText(ERROR_SHARING_VIOLATION)}),
+            Messages());
 }
 
 // The display here always gives its ramp, so the device call's failure is made on a
