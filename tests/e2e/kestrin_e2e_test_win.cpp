@@ -27,7 +27,7 @@ using namespace kestrin::test;
 namespace {
 
 constexpr LONGLONG kPauseAtLeastMs = 1800;  // the 2 s settle pause, less what sampling loses
-constexpr ULONGLONG kNoPauseBelowMs = 1500;
+constexpr LONGLONG kNoPauseBelowMs = 1500;
 constexpr size_t kRecordSize = 156, kIconRecordSize = 268, kTripleSize = 24;
 
 const std::vector<StandinIcon> kIcons = {
@@ -62,15 +62,18 @@ struct Timeline {
 class KestrinE2E : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(guard_.saved) << "the test display gives its modes and gamma ramp";
+    ModeInfo current;
+    ASSERT_TRUE(ReadDisplayModes(&current, &start_)) << "the test display gives its modes";
     std::string error;
     ASSERT_TRUE(dir_ = ProgramDirectory::Create(&error)) << error;
   }
   void TearDown() override {
     if (k_) ExpectBoxes({});
-    k_.reset();  // processes first: nothing may change the screen after the guard
+    k_.reset();  // processes first: nothing may change the screen after this
     desktop_.reset();
-    EXPECT_EQ("", guard_.Restore());
+    std::string output;  // the start's registry mode, on the screen too, and the identity ramp
+    const std::string size = std::to_string(start_.width) + " " + std::to_string(start_.height);
+    EXPECT_EQ(0, RunAndRead(ExecutableDirectory() + "standin.exe", "--display " + size, &output)) << output;
   }
 
   void StartDesktop(const std::vector<StandinIcon>& icons, bool underWorkerW = false) {
@@ -110,11 +113,19 @@ class KestrinE2E : public testing::Test {
     EXPECT_EQ(expected, icons);
   }
   void MoveIcons(const std::vector<StandinIcon>& to) {
-    for (size_t i = 0; i < to.size(); ++i) ASSERT_TRUE(desktop_->MoveIcon(i, to[i].x, to[i].y));
+    for (size_t i = 0; i < to.size(); ++i) desktop_->MoveIcon(i, to[i].x, to[i].y);
   }
-  void ExpectRamp(const Ramp& expected, const char* what) {
+  void ExpectRamp(const Ramp& expected, const std::string& what) {
     Ramp now{};
     EXPECT_TRUE(ReadScreenRamp(&now) && now == expected) << what;
+  }
+  // The display mode as a fresh process sees it, the ramp, the icons as the stand-in has them.
+  void ExpectScreen(const std::string& size, const Ramp& ramp, const std::vector<StandinIcon>& icons,
+                    const std::string& what) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(size, CurrentSizeSettlingAt(size));
+    ExpectRamp(ramp, "the gamma ramp");
+    ExpectIconsAt(icons);
   }
   void ExpectChecks(int icons, int resolution, int gamma) {
     EXPECT_EQ(icons, k_->CheckState(IDC_RESTORE_ICONS_CHECK));
@@ -126,14 +137,18 @@ class KestrinE2E : public testing::Test {
     EXPECT_TRUE(ReadFileBytes(path, &bytes)) << path;
     return bytes;
   }
+  // How long a command took, from the press until the window is idle again.
+  LONGLONG CommandMs(int id) {
+    const ULONGLONG pressed = GetTickCount64();
+    EXPECT_TRUE(k_->Command(id)) << id;
+    return static_cast<LONGLONG>(GetTickCount64() - pressed);
+  }
   // Kestrin's command line to its end: its exit code and its standard error.
   long Run(const std::string& arguments, std::string* lines) {
     return RunAndRead(dir_->File("Kestrin.exe"), arguments, lines);
   }
   // What the screen shows of the window, for the README (scripts/screenshots).
   void Screenshot(HWND window, const std::string& name) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Sleep(300);
     CreateDirectoryA((ExecutableDirectory() + "..\\..\\screenshots").c_str(), nullptr);
     EXPECT_TRUE(SaveWindowShot(window, ExecutableDirectory() + "..\\..\\screenshots\\" + name +
                                            (sizeof(void*) == 8 ? "-x64.bmp" : "-x86.bmp")));
@@ -200,7 +215,7 @@ class KestrinE2E : public testing::Test {
     EXPECT_GE(t.cursorBackRound, t.iconsRound) << "the cursor came back before the icons moved";
   }
 
-  ScreenStateGuard guard_;  // first: destroyed last
+  ModeInfo start_;  // the registry's mode when the test started
   std::unique_ptr<ProgramDirectory> dir_;
   std::unique_ptr<StandinDesktop> desktop_;
   std::unique_ptr<Kestrin> k_;
@@ -311,30 +326,32 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
 
   // "Undo": the start-up mode, then after the pause the start-up icons; the gamma stays.
   const Timeline undo = Record(IDC_UNDO_ALL);
-  EXPECT_EQ("1024 x 768", CurrentSizeSettlingAt("1024 x 768"));
+  ExpectScreen("1024 x 768", savedRamp, kIcons, "\"Undo\" leaves the gamma");
   EXPECT_EQ("1024 x 768", RegistrySize()) << "\"Apply and save as default\" is checked";
-  ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kIcons));
-  ExpectRamp(savedRamp, "\"Undo\" leaves the gamma");
   ASSERT_TRUE(undo.modeRound >= 0 && undo.iconsRound >= 0 && undo.gammaRound < 0);
   EXPECT_GE(undo.icons - undo.mode, kPauseAtLeastMs);
   ExpectWaitCursorUntilIcons(undo);
   EXPECT_GE(undo.icons - undo.cursor, kPauseAtLeastMs) << "the wait cursor shows for the pause";
 
-  // Each section's "Apply Saved" and "Undo".
-  ASSERT_TRUE(k.Command(IDC_APPLY_SAVED_ICONS));
-  ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(savedIcons));
-  ASSERT_TRUE(k.Command(IDC_UNDO_ICONS));
-  ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kIcons));
-  ASSERT_TRUE(k.Command(IDC_UNDO_GAMMA));
-  ExpectRamp(ProgramRampOnDisplay(1.0, 1.0, 1.0), "start-up gamma, read as 1.0 each");
-  ASSERT_TRUE(k.Command(IDC_APPLY_SAVED_GAMMA));
-  ExpectRamp(savedRamp, "saved gamma");
-  ASSERT_TRUE(k.Command(IDC_APPLY_SAVED_MODE));
-  EXPECT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
-  EXPECT_EQ("1280 x 1024", RegistrySize());
-  ASSERT_TRUE(k.Command(IDC_UNDO_MODE));
-  EXPECT_EQ("1024 x 768", CurrentSizeSettlingAt("1024 x 768"));
-  EXPECT_EQ("1024 x 768", k.Text(IDC_CURRENT_SIZE));
+  // Each section's "Apply Saved" and "Undo", each changing its own part alone.
+  const Ramp startRamp = ProgramRampOnDisplay(1.0, 1.0, 1.0);  // the identity, read as 1.0 each
+  const struct {
+    int command;
+    const char* size;
+    const Ramp& ramp;
+    const std::vector<StandinIcon>& icons;
+  } steps[] = {{IDC_APPLY_SAVED_ICONS, "1024 x 768", savedRamp, savedIcons},
+               {IDC_UNDO_ICONS, "1024 x 768", savedRamp, kIcons},
+               {IDC_UNDO_GAMMA, "1024 x 768", startRamp, kIcons},
+               {IDC_APPLY_SAVED_GAMMA, "1024 x 768", savedRamp, kIcons},
+               {IDC_APPLY_SAVED_MODE, "1280 x 1024", savedRamp, kIcons},
+               {IDC_UNDO_MODE, "1024 x 768", savedRamp, kIcons}};
+  for (const auto& step : steps) {
+    ASSERT_TRUE(k.Command(step.command));
+    ExpectScreen(step.size, step.ramp, step.icons, "after command " + std::to_string(step.command));
+    EXPECT_EQ(step.size, RegistrySize()) << "\"Apply and save as default\" is checked";
+    EXPECT_EQ(step.size, k.Text(IDC_CURRENT_SIZE));
+  }
   ASSERT_TRUE(k.Click(IDC_APPLY_TEMPORARILY));
   EXPECT_EQ(BST_UNCHECKED, k.CheckState(IDC_APPLY_AND_SAVE));
   ASSERT_TRUE(k.Command(IDC_APPLY_SAVED_MODE));
@@ -348,10 +365,8 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   ASSERT_TRUE(SetScreenRamp(IdentityRamp()));
   ASSERT_NO_FATAL_FAILURE(MoveIcons(kIcons));
   const Timeline restore = Record(IDC_RESTORE_SAVED);
-  ExpectRamp(savedRamp, "saved gamma");
-  EXPECT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
+  ExpectScreen("1280 x 1024", savedRamp, savedIcons, "Restore Saved");
   EXPECT_EQ("1280 x 1024", RegistrySize());
-  ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(savedIcons));
   ASSERT_TRUE(restore.gammaRound >= 0 && restore.modeRound >= 0 && restore.iconsRound >= 0);
   EXPECT_LT(restore.gammaRound, restore.modeRound) << "the gamma comes before the display mode";
   EXPECT_GE(restore.icons - restore.mode, kPauseAtLeastMs) << "the icons come after the pause";
@@ -361,11 +376,8 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   ASSERT_TRUE(k.Click(IDC_RESTORE_MODE_CHECK) && k.Click(IDC_RESTORE_GAMMA_CHECK));
   ASSERT_TRUE(SetScreenRamp(IdentityRamp()));
   ASSERT_NO_FATAL_FAILURE(MoveIcons(kIcons));
-  const ULONGLONG pressed = GetTickCount64();
-  ASSERT_TRUE(k.Command(IDC_RESTORE_SAVED));
-  EXPECT_LT(GetTickCount64() - pressed, kNoPauseBelowMs) << "no pause without a display mode";
-  ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(savedIcons));
-  ExpectRamp(IdentityRamp(), "gamma untouched");
+  EXPECT_LT(CommandMs(IDC_RESTORE_SAVED), kNoPauseBelowMs) << "no pause without a display mode";
+  ExpectScreen("1280 x 1024", IdentityRamp(), savedIcons, "Restore Saved, icons only");
   ExpectBoxes({});
 
   // Killed: no goodbye to its agent. The next run on the same shell connects and works.
@@ -415,11 +427,9 @@ TEST_F(KestrinE2E, OptionsAndTheWaysOut) {
   ASSERT_TRUE(DeleteFileA(dir_->File("Kestrin.ini").c_str()));
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   ASSERT_TRUE(FindWindowA(nullptr, kestrin::kAgentWindowTitle)) << "connected to the stand-in's agent";
-  DWORD_PTR answer = 0;
-  ASSERT_TRUE(SendMessageTimeoutA(k_->main(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer));
-  EXPECT_EQ(1u, answer) << "the session may end";
+  EXPECT_EQ(1, k_->Send(WM_QUERYENDSESSION)) << "the session may end";
   EXPECT_EQ(nullptr, FindWindowA(nullptr, kestrin::kAgentWindowTitle)) << "the agent window is closed";
-  ASSERT_TRUE(SendMessageTimeoutA(k_->main(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 10000, &answer));
+  k_->Send(WM_ENDSESSION, TRUE);
   k_.reset();  // the session's end takes the process
   EXPECT_FALSE(FileExists(dir_->File("Kestrin.ini")));
 }
@@ -431,13 +441,9 @@ TEST_F(KestrinE2E, AShellThatComesGoesAndComesBack) {
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   for (const SeenBox& box : ExpectBoxes({"Unable to access desktop", "Unable to retrieve icons position"}))
     EXPECT_TRUE(!box.ownerVisible && box.tick <= k_->mainVisibleTick()) << box.text;
-  ULONGLONG pressed = GetTickCount64();
-  ASSERT_TRUE(k_->Command(IDC_UNDO_ALL));
-  EXPECT_GE(static_cast<LONGLONG>(GetTickCount64() - pressed), kPauseAtLeastMs);
+  EXPECT_GE(CommandMs(IDC_UNDO_ALL), kPauseAtLeastMs);
   ExpectBoxes({"Unable to set icons position"});  // no start-up layout, after the pause
-  pressed = GetTickCount64();
-  ASSERT_TRUE(k_->Command(IDC_UNDO_ICONS));
-  EXPECT_LT(GetTickCount64() - pressed, kNoPauseBelowMs);
+  EXPECT_LT(CommandMs(IDC_UNDO_ICONS), kNoPauseBelowMs);
   ASSERT_TRUE(k_->Command(IDC_SAVE_CURRENT));
   ExpectBoxes({"Unable to set icons position", "Unable to retrieve icons position"});
   EXPECT_FALSE(FileExists(dir_->SnapshotPath())) << "nothing saved without the icons";
@@ -449,9 +455,8 @@ TEST_F(KestrinE2E, AShellThatComesGoesAndComesBack) {
   ASSERT_NO_FATAL_FAILURE(StartDesktop(Offset(kIcons, 300, 300), true));  // restarted, its DefView under a WorkerW
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS));
   ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kIcons));
-  DWORD_PTR answer = 0;
-  ASSERT_TRUE(SendMessageTimeoutA(k_->main(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 10000, &answer));
-  ASSERT_TRUE(SendMessageTimeoutA(k_->main(), WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 10000, &answer));  // cancelled
+  EXPECT_EQ(1, k_->Send(WM_QUERYENDSESSION));
+  EXPECT_EQ(0, k_->Send(WM_ENDSESSION, FALSE));  // cancelled
   ASSERT_NO_FATAL_FAILURE(MoveIcons(Offset(kIcons, 300, 300)));
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS));
   ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kIcons));
@@ -561,30 +566,28 @@ TEST_F(KestrinE2E, CommandLine) {
     ASSERT_TRUE(SetScreenRamp(darker));
     ASSERT_NO_FATAL_FAILURE(MoveIcons(Offset(kIcons, 400, 300)));
   };
+  const struct {
+    const char* arguments;
+    const char* size;
+    const Ramp& ramp;
+  } restores[] = {{"/Restore /Icons", "1024 x 768", darker},
+                  {"/restore /GAMMA", "1024 x 768", identity},
+                  {"/Restore /Resolution", "1280 x 1024", identity}};
   ASSERT_NO_FATAL_FAILURE(change());
-  EXPECT_EQ(0, Run("/Restore /Icons", &lines)) << lines;
-  ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kIcons));
-  EXPECT_EQ("1024 x 768", CurrentSize());
-  ExpectRamp(darker, "/Restore /Icons leaves the gamma");
-  EXPECT_EQ(0, Run("/restore /GAMMA", &lines)) << lines;
-  ExpectRamp(identity, "/Restore /Gamma");
-  EXPECT_EQ("1024 x 768", CurrentSize());
-  EXPECT_EQ(0, Run("/Restore /Resolution", &lines)) << lines;
-  EXPECT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
+  for (const auto& restore : restores) {  // each part alone, one after the other
+    EXPECT_EQ(0, Run(restore.arguments, &lines)) << lines;
+    ExpectScreen(restore.size, restore.ramp, kIcons, restore.arguments);
+  }
   ASSERT_NO_FATAL_FAILURE(change());
   EXPECT_EQ(0, Run("/Restore", &lines)) << lines;
-  EXPECT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
-  ExpectRamp(identity, "/Restore");
-  ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kIcons));
+  ExpectScreen("1280 x 1024", identity, kIcons, "/Restore");
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS)) << "the window's agent link still works";
 
   // A program that changes mode, registry mode, gamma and icons, and ends with 42.
   EXPECT_EQ(42, Run("/Run \"" + ExecutableDirectory() + "standin.exe\" --display 800 600 1.6 42", &lines)) << lines;
   EXPECT_EQ("", lines);
-  EXPECT_EQ("1280 x 1024", CurrentSizeSettlingAt("1280 x 1024"));
+  ExpectScreen("1280 x 1024", identity, kIcons, "/Run puts the screen back");
   EXPECT_EQ("1280 x 1024", RegistrySize());
-  ExpectRamp(identity, "/Run puts the gamma back");
-  ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(kIcons));
   EXPECT_EQ(1, Run("/Run C:\\no\\such\\game.exe", &lines));
   EXPECT_EQ(0u, lines.find("Unable to start C:\\no\\such\\game.exe : ")) << lines;
   EXPECT_EQ(2, Run("/Frobnicate", &lines));

@@ -12,8 +12,6 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 200 && !(window = FindWindowA(nullptr, argv[1])); ++i) Sleep(50);
   if (!window) return std::fprintf(stderr, "window_shot: no window titled \"%s\"\n", argv[1]), 1;
   SetForegroundWindow(window);
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  Sleep(300);
   if (kestrin::test::SaveWindowShot(window, argv[2])) return 0;
   return std::fprintf(stderr, "window_shot: cannot save %s\n", argv[2]), 1;
 }

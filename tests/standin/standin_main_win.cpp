@@ -24,7 +24,7 @@
 #include <utility>
 #include <vector>
 
-#include "standin_protocol.h"
+#include "standin_client_win.h"
 #include "win_handle_win.h"
 
 std::string BenchVerb(const std::string& verb, HWND listView);  // bench/standin_floor_win.cpp
@@ -82,8 +82,6 @@ LONG CALLBACK CountFaults(EXCEPTION_POINTERS* info) {
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
-int ItemCount() { return static_cast<int>(SendMessageA(g_listview, LVM_GETITEMCOUNT, 0, 0)); }
-
 std::string AddIcon(bool wide, int x, int y, const std::string& bytes) {
   std::wstring label(bytes.size() + 1, L'\0');
   if (wide)
@@ -93,7 +91,7 @@ std::string AddIcon(bool wide, int x, int y, const std::string& bytes) {
                                      static_cast<int>(label.size())));
   LVITEMW item{};
   item.mask = LVIF_TEXT;
-  item.iItem = ItemCount();
+  item.iItem = static_cast<int>(SendMessageA(g_listview, LVM_GETITEMCOUNT, 0, 0));
   item.pszText = label.data();
   const int index = static_cast<int>(SendMessageW(g_listview, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   POINT pt{x, y};
@@ -111,7 +109,7 @@ std::string List() {
 // Runs on the UI thread.
 std::string Run(const std::string& line) {
   char verb[32] = {};
-  int a = 0, b = 0, c = 0;
+  int a = 0, b = 0;
   const int fields = std::sscanf(line.c_str(), "%31s %d %d", verb, &a, &b);
   const std::string v = verb;
   // "add X Y LABEL": the label's bytes (UTF-16LE with "addw") are the rest of the command.
@@ -125,18 +123,6 @@ std::string Run(const std::string& line) {
   }
   if (v == "addmany") return "ok\n";
   if (v == "list") return List();
-  if (v == "move" && std::sscanf(line.c_str(), "move %d %d %d", &a, &b, &c) == 3 && a >= 0 && a < ItemCount()) {
-    POINT pt{b, c};
-    SendMessageA(g_listview, LVM_SETITEMPOSITION32, a, reinterpret_cast<LPARAM>(&pt));
-    return "ok\n";
-  }
-  if (v == "autoarrange" && fields == 2) {
-    const LONG_PTR style = GetWindowLongPtrA(g_listview, GWL_STYLE) & ~static_cast<LONG_PTR>(LVS_AUTOARRANGE);
-    SetWindowLongPtrA(g_listview, GWL_STYLE, style | (a ? LVS_AUTOARRANGE : 0));
-    return "ok\n";
-  }
-  if (v == "style")
-    return "style " + std::to_string(static_cast<DWORD>(GetWindowLongPtrA(g_listview, GWL_STYLE))) + "\n";
   if (v == "moves") return "moves " + std::to_string(g_moves) + " " + std::to_string(g_movesWhileArranged) + "\n";
   if (v == "hang" && fields == 2 && a >= 0) return g_hangMs = static_cast<unsigned>(a), "ok\n";
   if (v == "pump" && fields == 2 && a >= 0) return g_pumpNextTextMs = static_cast<unsigned>(a), "ok\n";

@@ -223,6 +223,11 @@ void Kestrin::Press(int id, WORD code) const {
   PostMessageA(main_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Control(id)));
 }
 
+LRESULT Kestrin::Send(UINT message, WPARAM wp) const {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(main_, message, wp, 0, SMTO_NORMAL, 10000, &result) ? static_cast<LRESULT>(result) : -1;
+}
+
 bool Kestrin::Click(int id) const {
   DWORD_PTR result = 0;
   return SendMessageTimeoutA(Control(id), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result) != 0;

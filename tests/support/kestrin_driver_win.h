@@ -72,7 +72,8 @@ class Kestrin {
   bool Command(int id) { return Press(id), WaitIdle(); }
   bool Click(int id) const;  // BM_CLICK, answered synchronously
   void SysCommand(WPARAM command) const { PostMessageA(main_, WM_SYSCOMMAND, command, 0); }
-  void PostKey(UINT virtualKey) const;  // to the control with the focus
+  LRESULT Send(UINT message, WPARAM wp = 0) const;  // to the window, 10 s at most; -1 when unanswered
+  void PostKey(UINT virtualKey) const;              // to the control with the focus
   // Until everything posted to the window's thread so far has been taken, with no message
   // box open or shown meanwhile.
   bool WaitIdle(DWORD timeoutMs = 30000);

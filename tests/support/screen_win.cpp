@@ -13,7 +13,7 @@ namespace {
 // A top-down 32-bit DIB of the area's size selected into a memory DC.
 struct Canvas {
   explicit Canvas(const RECT& area) : width(area.right - area.left), height(area.bottom - area.top) {
-    BITMAPINFO info = {{sizeof info.bmiHeader, width, -height, 1, 32}};
+    BITMAPINFO info = {{sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
     if (width > 0 && height > 0 && memory)
       bitmap = CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap) old = SelectObject(memory, bitmap);
@@ -88,37 +88,11 @@ std::string CurrentSizeSettlingAt(const std::string& expected) {
   return size;
 }
 
-namespace {
-DEVMODEA Mode(const ModeInfo& m) {
+bool SetCurrentSize(DWORD width, DWORD height) {
   DEVMODEA mode = {};
   mode.dmSize = sizeof mode;
-  mode.dmPelsWidth = m.width, mode.dmPelsHeight = m.height, mode.dmBitsPerPel = m.bits;
-  mode.dmDisplayFrequency = m.frequency;
-  mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | (m.bits ? DM_BITSPERPEL | DM_DISPLAYFREQUENCY : 0);
-  return mode;
-}
-}  // namespace
-
-bool SetCurrentSize(DWORD width, DWORD height) {
-  DEVMODEA mode = Mode(ModeInfo{width, height});
+  mode.dmPelsWidth = width, mode.dmPelsHeight = height, mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
   return ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
-}
-
-ScreenStateGuard::ScreenStateGuard() { saved = ReadDisplayModes(&current, &registry) && ReadScreenRamp(&ramp); }
-
-std::string ScreenStateGuard::Restore() {
-  DEVMODEA registryMode = Mode(registry), currentMode = Mode(current);
-  // The registry first without touching the screen, then the screen alone.
-  ChangeDisplaySettingsA(&registryMode, CDS_UPDATEREGISTRY | CDS_NORESET);
-  ChangeDisplaySettingsA(&currentMode, 0);
-  Ramp now{};
-  ModeInfo nowCurrent, nowRegistry;
-  const bool modes = ReadDisplayModes(&nowCurrent, &nowRegistry) && nowCurrent.Size() == current.Size() &&
-                     nowRegistry.Size() == registry.Size();
-  const bool gamma = SetScreenRamp(ramp) && ReadScreenRamp(&now) && now == ramp;
-  return !saved ? "nothing was saved"
-                : std::string(modes ? "" : "the display modes did not come back. ") +
-                      (gamma ? "" : "The gamma ramp did not come back.");
 }
 
 std::vector<uint32_t> ScreenPixels(const RECT& area) {
@@ -137,10 +111,12 @@ std::vector<uint32_t> IconPixels(HICON icon, const RECT& area, uint32_t backgrou
 }
 
 bool SaveWindowShot(HWND window, const std::string& path) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Sleep(300);  // until it has painted
   RECT rect;
   GetWindowRect(window, &rect);
   const std::vector<uint32_t> pixels = ScreenPixels(rect);
-  BITMAPINFOHEADER info = {sizeof info, rect.right - rect.left, rect.top - rect.bottom, 1, 32};  // top-down
+  BITMAPINFOHEADER info = {sizeof info, rect.right - rect.left, rect.top - rect.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof info, size = static_cast<DWORD>(pixels.size() * 4);
   BITMAPFILEHEADER file = {0x4D42, headers + size, 0, 0, headers};
   return !pixels.empty() && WriteFileBytes(path, std::string(reinterpret_cast<char*>(&file), sizeof file) +

@@ -30,19 +30,10 @@ std::string RegistrySize();
 std::string CurrentSizeSettlingAt(const std::string& expected);
 bool SetCurrentSize(DWORD width, DWORD height);  // a dynamic change, registry untouched
 
-// Puts back the current and registry modes and the ramp found at construction.
-struct ScreenStateGuard {
-  ScreenStateGuard();
-  std::string Restore();  // what did not come back; empty when all did
-  ModeInfo current, registry;
-  Ramp ramp{};
-  bool saved = false;
-};
-
 // 0x00RRGGBB, rows top down: what the screen shows of `area`, and what `icon` gives drawn
 // at its own size on an area of that size filled with `background`.
 std::vector<uint32_t> ScreenPixels(const RECT& area);
 std::vector<uint32_t> IconPixels(HICON icon, const RECT& area, uint32_t background);
-bool SaveWindowShot(HWND window, const std::string& path);  // as a 32-bit BMP
+bool SaveWindowShot(HWND window, const std::string& path);  // redrawn, as a 32-bit BMP
 
 }  // namespace kestrin::test

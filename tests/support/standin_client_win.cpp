@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "kestrin_driver_win.h"
-#include "standin_protocol.h"
 
 std::unique_ptr<StandinDesktop> StandinDesktop::Start(std::string* error, bool underWorkerW,
                                                       const std::string& executable) {

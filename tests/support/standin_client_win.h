@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <memory>
@@ -12,6 +13,16 @@
 #include <vector>
 
 #include "win_handle_win.h"
+
+// What standin.exe and its client agree on: the control window's class (its title is the
+// stand-in's process id), the reply mapping's name prefix (plus that id) and the one message
+// that is not a WM_COPYDATA command.
+namespace standin {
+constexpr char kControlClass[] = "KestrinStandinControl";
+constexpr char kReplyMappingPrefix[] = "KestrinStandin";
+constexpr DWORD kReplySize = 1 << 20;
+constexpr UINT kProvokeFaultMessage = WM_APP + 2;  // answered by a read of an invalid address
+}  // namespace standin
 
 struct StandinIcon {
   std::string label;  // bytes in the system's code page, as the list view gives them
@@ -42,14 +53,19 @@ class StandinDesktop {
   bool AddIcon(const std::string& label, int x, int y);
   bool AddIconUtf16(const std::wstring& label, int x, int y);
   bool Icons(std::vector<StandinIcon>* icons);
-  bool MoveIcon(size_t i, int x, int y) { return Command("move " + std::to_string(i) + Place(x, y)); }
+  // List-view moves and styles carry no pointer: they are made from here.
+  void MoveIcon(size_t i, int x, int y) { SendMessageA(listView_, LVM_SETITEMPOSITION, i, MAKELPARAM(x, y)); }
+  void SetAutoArrange(bool on) {
+    const LONG_PTR style = GetWindowLongPtrA(listView_, GWL_STYLE) & ~static_cast<LONG_PTR>(LVS_AUTOARRANGE);
+    SetWindowLongPtrA(listView_, GWL_STYLE, style | (on ? LVS_AUTOARRANGE : 0));
+  }
   long Faults();  // access violations inside the stand-in so far, -1 when it does not answer
   void ProvokeFault();
-  // Other commands: "move I X Y", "addmany N" (icons "Icon 0" to "Icon N-1"), "autoarrange 0|1",
-  // "hang MS" (answered, then the UI thread stops pumping for MS), "pump MS" (the next text
-  // request runs a modal loop for MS first, as a slow shell folder does); "ok" when done.
+  // Other commands: "addmany N" (icons "Icon 0" to "Icon N-1"), "hang MS" (answered, then the UI thread stops pumping
+  // for MS), "pump MS" (the next text request runs a modal loop for MS first, as a slow shell folder does); "ok" when
+  // done.
   bool Command(const std::string& command) { return Exchange(command) == std::vector<std::string>{"ok"}; }
-  // One reply line that scanf's `format` reads whole: "style" ("style %u"), "pumping" ("pumping %d"),
+  // One reply line that scanf's `format` reads whole: "pumping" ("pumping %d"),
   // "moves" ("moves %ld %ld": moves received, and those while LVS_AUTOARRANGE was set), the
   // benchmark's "floor-capture"/"floor-apply" ("us %lf").
   template <typename... T>

@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace kestrin::test {
-
 inline bool RecordWineGap(const char* why) {
   const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::string line = std::string(test->test_suite_name()) + "." + test->name() + ": " + why + "\n";
@@ -19,8 +17,5 @@ inline bool RecordWineGap(const char* why) {
   return !log || (std::fputs(line.c_str(), log), std::fclose(log), true);
 }
 
-}  // namespace kestrin::test
-
-#define WINE_GAP(condition, why)                                                       \
-  (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") && (condition) && \
-   ::kestrin::test::RecordWineGap(why))
+#define WINE_GAP(condition, why) \
+  (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") && (condition) && RecordWineGap(why))

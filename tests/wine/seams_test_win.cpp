@@ -101,16 +101,16 @@ TEST_F(Seams, RecordsAtTheirLimits) {
   EXPECT_EQ(int16_t(0xEE90), Icons()[0].y);
   // Auto-arrange is taken off for the apply, its three passes, and put back.
   long before = 0, moves = 0, arranged = 0;
-  ASSERT_TRUE(desktop_->Command("autoarrange 1") && desktop_->Scan("moves", "moves %ld %ld", &before, &arranged));
+  desktop_->SetAutoArrange(true);
+  ASSERT_TRUE(desktop_->Scan("moves", "moves %ld %ld", &before, &arranged));
   EXPECT_EQ(1u, Apply(IconBlob({{"Other", 10, 10}, {"Target", 110, 10}})));
   ASSERT_TRUE(desktop_->Scan("moves", "moves %ld %ld", &moves, &arranged));
   EXPECT_EQ(before + 6, moves);
   EXPECT_EQ(0, arranged) << "no move while the list view auto-arranges";
-  unsigned style = 0;
-  EXPECT_TRUE(desktop_->Scan("style", "style %u", &style) && (style & LVS_AUTOARRANGE));
-  ASSERT_TRUE(desktop_->Command("autoarrange 0"));
+  EXPECT_TRUE(GetWindowLongPtrA(desktop_->listView(), GWL_STYLE) & LVS_AUTOARRANGE);
+  desktop_->SetAutoArrange(false);
   EXPECT_EQ(1u, Apply(IconBlob({{"Target", 10, 10}, {"Other", 110, 10}})));
-  EXPECT_TRUE(desktop_->Scan("style", "style %u", &style) && !(style & LVS_AUTOARRANGE)) << "auto-arrange not added";
+  EXPECT_FALSE(GetWindowLongPtrA(desktop_->listView(), GWL_STYLE) & LVS_AUTOARRANGE) << "auto-arrange not added";
   EXPECT_EQ(0, desktop_->Faults());
 }
 
