@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "resource_ids.h"
-#include "screen_win.h"
 
 namespace kestrin::test {
 namespace {
@@ -33,24 +32,6 @@ HWND MessageBoxOf(DWORD threadId, bool visibleOnly = false) {
       return w;
   }
   return nullptr;
-}
-
-// Icons belong to their process, so the box's icon handle means nothing here: what the
-// screen shows of it is compared with the system's icons drawn by this process.
-BoxIcon IconOf(HWND box) {
-  HWND icon = nullptr;
-  for (HWND child = GetWindow(box, GW_CHILD); child && !icon; child = GetWindow(child, GW_HWNDNEXT))
-    if (ClassName(child) == "Static" && (GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) icon = child;
-  if (!icon) return BoxIcon::kNone;
-  for (int attempt = 0; attempt < 100 && IsWindow(box); ++attempt, Sleep(20)) {  // until it has painted
-    RECT area;
-    GetWindowRect(icon, &area);
-    const std::vector<uint32_t> shown = ScreenPixels(area);
-    if (shown.empty()) continue;
-    if (shown == IconPixels(LoadIconA(nullptr, IDI_EXCLAMATION), area, shown[0])) return BoxIcon::kExclamation;
-    if (shown == IconPixels(LoadIconA(nullptr, IDI_HAND), area, shown[0])) return BoxIcon::kStop;
-  }
-  return BoxIcon::kOther;
 }
 
 }  // namespace
@@ -280,7 +261,7 @@ void Kestrin::Watch() {
     seen.tick = GetTickCount64();
     seen.owner = GetWindow(box, GW_OWNER);
     seen.ownerVisible = seen.owner && IsWindowVisible(seen.owner);
-    seen.caption = WindowText(box), seen.text = WindowText(GetDlgItem(box, kMessageTextId)), seen.icon = IconOf(box);
+    seen.caption = WindowText(box), seen.text = WindowText(GetDlgItem(box, kMessageTextId));
     {
       std::lock_guard<std::mutex> lock(mutex_);
       boxes_.push_back(seen);

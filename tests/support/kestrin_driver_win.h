@@ -40,10 +40,8 @@ struct ProgramDirectory {
   std::string path;                  // with its trailing backslash
 };
 
-enum class BoxIcon { kNone, kExclamation, kStop, kOther };
 struct SeenBox {
   std::string caption, text;
-  BoxIcon icon = BoxIcon::kNone;
   HWND owner = nullptr;
   bool ownerVisible = false;  // when the box was found
   ULONGLONG tick = 0;         // GetTickCount64 then

@@ -103,13 +103,6 @@ std::vector<uint32_t> ScreenPixels(const RECT& area) {
   return canvas.Pixels();
 }
 
-std::vector<uint32_t> IconPixels(HICON icon, const RECT& area, uint32_t background) {
-  Canvas canvas(area);
-  if (!canvas.old) return {};
-  std::fill_n(static_cast<uint32_t*>(canvas.bits), static_cast<size_t>(canvas.width) * canvas.height, background);
-  return DrawIconEx(canvas.memory, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL) ? canvas.Pixels() : std::vector<uint32_t>();
-}
-
 bool SaveWindowShot(HWND window, const std::string& path) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Sleep(300);  // until it has painted

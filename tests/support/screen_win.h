@@ -30,10 +30,8 @@ std::string RegistrySize();
 std::string CurrentSizeSettlingAt(const std::string& expected);
 bool SetCurrentSize(DWORD width, DWORD height);  // a dynamic change, registry untouched
 
-// 0x00RRGGBB, rows top down: what the screen shows of `area`, and what `icon` gives drawn
-// at its own size on an area of that size filled with `background`.
+// What the screen shows of `area`: 0x00RRGGBB, rows top down.
 std::vector<uint32_t> ScreenPixels(const RECT& area);
-std::vector<uint32_t> IconPixels(HICON icon, const RECT& area, uint32_t background);
 bool SaveWindowShot(HWND window, const std::string& path);  // redrawn, as a 32-bit BMP
 
 }  // namespace kestrin::test
