@@ -82,17 +82,17 @@ class KestrinE2E : public testing::Test {
     ASSERT_TRUE(desktop_ = StandinDesktop::Start(&error, underWorkerW)) << error;
     for (const StandinIcon& icon : icons) ASSERT_TRUE(desktop_->AddIcon(icon.label, icon.x, icon.y));
   }
-  void StartKestrin(const std::string& arguments = "") {
+  void StartKestrin() {
     std::string error;
     k_.reset();
-    ASSERT_TRUE(k_ = Kestrin::Start(dir_->File("Kestrin.exe"), arguments, &error)) << error;
+    ASSERT_TRUE(k_ = Kestrin::Start(dir_->File("Kestrin.exe"), "", &error)) << error;
     ASSERT_TRUE(k_->WaitForMainWindow(30000)) << "no main window";
     ASSERT_TRUE(k_->WaitIdle());
   }
-  void ExpectEnded(DWORD expectedCode = 0) {
+  void ExpectEnded() {
     DWORD code = 99;
     ASSERT_TRUE(k_->WaitForExit(15000, &code)) << "Kestrin did not end";
-    EXPECT_EQ(expectedCode, code);
+    EXPECT_EQ(0u, code);
   }
   // The boxes shown since the last look, all captioned "Kestrin" and owned by the window.
   std::vector<SeenBox> ExpectBoxes(const std::vector<std::string>& texts) {
@@ -126,10 +126,11 @@ class KestrinE2E : public testing::Test {
     ExpectRamp(ramp, "the gamma ramp");
     ExpectIconsAt(icons);
   }
-  void ExpectChecks(int icons, int resolution, int gamma) {
-    EXPECT_EQ(icons, k_->CheckState(IDC_RESTORE_ICONS_CHECK));
-    EXPECT_EQ(resolution, k_->CheckState(IDC_RESTORE_MODE_CHECK));
-    EXPECT_EQ(gamma, k_->CheckState(IDC_RESTORE_GAMMA_CHECK));
+  // The icons, resolution and gamma check boxes, "1" ticked: "110".
+  std::string Checks() {
+    return std::to_string(k_->CheckState(IDC_RESTORE_ICONS_CHECK)) +
+           std::to_string(k_->CheckState(IDC_RESTORE_MODE_CHECK)) +
+           std::to_string(k_->CheckState(IDC_RESTORE_GAMMA_CHECK));
   }
   std::string File(const std::string& path) {
     std::string bytes;
@@ -146,35 +147,16 @@ class KestrinE2E : public testing::Test {
   long Run(const std::string& arguments, std::string* lines) {
     return RunAndRead(dir_->File("Kestrin.exe"), arguments, lines);
   }
-  // What the screen shows of the window, for the README (scripts/screenshots).
-  void Screenshot(HWND window, const std::string& name) {
-    CreateDirectoryA((ExecutableDirectory() + "..\\..\\screenshots").c_str(), nullptr);
-    EXPECT_TRUE(SaveWindowShot(window, ExecutableDirectory() + "..\\..\\screenshots\\" + name +
-                                           (sizeof(void*) == 8 ? "-x64.bmp" : "-x86.bmp")));
+  // What the screen shows of the window titled `title`, for the README (scripts/screenshots).
+  void Screenshot(const std::string& title, const std::string& name) {
+    const std::string directory = ExecutableDirectory() + "..\\..\\screenshots\\";
+    const std::string file = directory + name + (sizeof(void*) == 8 ? "-x64.bmp" : "-x86.bmp");
+    std::string output;
+    CreateDirectoryA(directory.c_str(), nullptr);
+    EXPECT_EQ(0, RunAndRead(ExecutableDirectory() + "window_shot.exe", "\"" + title + "\" \"" + file + "\"", &output))
+        << output;
   }
-  // Every label, check box and radio button shows its whole text in the dialog's font.
-  void ExpectTextsFit() {
-    kestrin::ScreenDC screen;
-    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
-    kestrin::UniqueFont font(
-        CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg"));
-    HGDIOBJ previous = SelectObject(screen.get(), font.get());
-    for (HWND control = GetWindow(k_->main(), GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
-      char type[32] = {}, text[256] = {};
-      GetClassNameA(control, type, sizeof type);
-      const int length = GetWindowTextA(control, text, sizeof text);
-      const LONG style = GetWindowLongA(control, GWL_STYLE);
-      const bool box = lstrcmpiA(type, "Button") == 0 &&
-                       ((style & BS_TYPEMASK) == BS_AUTOCHECKBOX || (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON);
-      if (!box && !(lstrcmpiA(type, "Static") == 0 && (style & SS_TYPEMASK) <= SS_RIGHT)) continue;
-      RECT client;
-      SIZE size = {};
-      GetClientRect(control, &client);
-      GetTextExtentPoint32A(screen.get(), text, length, &size);
-      EXPECT_LE(size.cx, client.right - (box ? MulDiv(16, dpi, 96) : 0)) << "cuts \"" << text << "\"";
-    }
-    SelectObject(screen.get(), previous);
-  }
+  // Runs the command and records its Timeline; the wait cursor is checked on the way.
   Timeline Record(int command) {
     Timeline t;
     const std::string mode = k_->Text(IDC_CURRENT_SIZE);
@@ -201,17 +183,14 @@ class KestrinE2E : public testing::Test {
     EXPECT_TRUE(k_->Command(command));
     done = true;
     watcher.join();
-    return t;
-  }
-  // The cursor seen is the foreground thread's: another one shows until the icons have moved.
-  void ExpectWaitCursorUntilIcons(const Timeline& t) {
+    // The cursor seen is the foreground thread's: another one shows until the icons have moved.
     EXPECT_EQ(k_->main(), GetForegroundWindow());
     EXPECT_GE(t.cursorRound, 0) << "no wait cursor";
-    if (!WINE_GAP(true,
-                  "cursor handles belong to their process: whether the cursor shown is the hourglass cannot be told")) {
-      EXPECT_TRUE(t.hourglass);
-    }
+    EXPECT_TRUE(t.hourglass || WINE_GAP(true,
+                                        "cursor handles belong to their process: whether the cursor "
+                                        "shown is the hourglass cannot be told"));
     EXPECT_GE(t.cursorBackRound, t.iconsRound) << "the cursor came back before the icons moved";
+    return t;
   }
 
   ModeInfo start_;  // the registry's mode when the test started
@@ -239,13 +218,7 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   for (int id : {IDC_SAVED_SIZE, IDC_SAVED_BITS, IDC_SAVED_FREQUENCY, IDC_SAVE_TIME}) EXPECT_EQ("?", k.Text(id)) << id;
   for (int id : {IDC_RESTORE_SAVED, IDC_APPLY_SAVED_MODE, IDC_APPLY_SAVED_ICONS, IDC_APPLY_SAVED_GAMMA})
     EXPECT_FALSE(k.IsEnabled(id)) << id;
-  // The template's texts are written over at the start, all but the current frequency's unit.
-  for (const auto& [id, text] : {std::pair<int, const char*>{IDC_UNDO_ALL, "Undo"},
-                                 {IDC_SAVED_FREQUENCY_UNIT, "Hz"},
-                                 {IDC_CURRENT_FREQUENCY_UNIT, "Hz."},
-                                 {IDC_SAVED_GROUP, " Saved "}})
-    EXPECT_EQ(text, k.Text(id)) << id;
-  ExpectChecks(BST_CHECKED, BST_CHECKED, BST_CHECKED);
+  EXPECT_EQ("111", Checks());
   EXPECT_EQ(BST_CHECKED, k.CheckState(IDC_APPLY_AND_SAVE));
   EXPECT_EQ(k.Control(IDCANCEL), k.Focus()) << "the focus starts on Exit";
 
@@ -260,18 +233,13 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
         << "tab reaches " << GetDlgCtrlID(at);
   }
   EXPECT_GE(stops.size(), 4u) << "Save Current, Undo, More and Exit at least";
-  ASSERT_NO_FATAL_FAILURE(Screenshot(k.main(), "folded"));
+  ASSERT_NO_FATAL_FAILURE(Screenshot("Kestrin", "folded"));
   ASSERT_TRUE(k.Command(IDC_FOLD));
   const RECT full = k.Rect();
   EXPECT_EQ("Less <<", k.Text(IDC_FOLD));
   EXPECT_TRUE(full.left == folded.left && full.top == folded.top && full.bottom > k.Rect(IDC_SAVE_TIME).bottom);
-  RECT work;
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-  EXPECT_NEAR((work.left + work.right - (full.right - full.left)) / 2, full.left, 1) << "centred at full size";
-  EXPECT_NEAR((work.top + work.bottom - (full.bottom - full.top)) / 2, full.top, 1);
   EXPECT_TRUE(IsWindowVisible(k.Control(IDC_ALL_USERS))) << "shows again when unfolded";
-  ASSERT_NO_FATAL_FAILURE(ExpectTextsFit());
-  ASSERT_NO_FATAL_FAILURE(Screenshot(k.main(), "unfolded"));
+  ASSERT_NO_FATAL_FAILURE(Screenshot("Kestrin", "unfolded"));
 
   // A second start brings the running window forward and ends.
   std::string error;
@@ -310,13 +278,12 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   EXPECT_EQ(std::to_string(mode.dmBitsPerPel) + std::to_string(mode.dmDisplayFrequency),
             k.Text(IDC_SAVED_BITS) + k.Text(IDC_SAVED_FREQUENCY));
   WIN32_FILE_ATTRIBUTE_DATA data;
-  SYSTEMTIME utc, local;
-  ASSERT_TRUE(GetFileAttributesExA(dir_->SnapshotPath().c_str(), GetFileExInfoStandard, &data));
-  FileTimeToSystemTime(&data.ftLastWriteTime, &utc);
-  SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
-  char time[64];
-  std::snprintf(time, sizeof time, "%02u/%02u/%u - %02u:%02u:%02u", local.wDay, local.wMonth, local.wYear, local.wHour,
-                local.wMinute, local.wSecond);
+  SYSTEMTIME utc, t;
+  ASSERT_TRUE(GetFileAttributesExA(dir_->SnapshotPath().c_str(), GetFileExInfoStandard, &data) &&
+              FileTimeToSystemTime(&data.ftLastWriteTime, &utc) && SystemTimeToTzSpecificLocalTime(nullptr, &utc, &t));
+  char time[64];  // the file's time of writing, local
+  std::snprintf(time, sizeof time, "%02u/%02u/%u - %02u:%02u:%02u", t.wDay, t.wMonth, t.wYear, t.wHour, t.wMinute,
+                t.wSecond);
   EXPECT_EQ(time, k.Text(IDC_SAVE_TIME));
   for (int id : {IDC_RESTORE_SAVED, IDC_APPLY_SAVED_MODE, IDC_APPLY_SAVED_ICONS, IDC_APPLY_SAVED_GAMMA})
     EXPECT_TRUE(k.IsEnabled(id)) << id;
@@ -329,10 +296,10 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   EXPECT_EQ("1024 x 768", RegistrySize()) << "\"Apply and save as default\" is checked";
   ASSERT_TRUE(undo.modeRound >= 0 && undo.iconsRound >= 0 && undo.gammaRound < 0);
   EXPECT_GE(undo.icons - undo.mode, kPauseAtLeastMs);
-  ExpectWaitCursorUntilIcons(undo);
   EXPECT_GE(undo.icons - undo.cursor, kPauseAtLeastMs) << "the wait cursor shows for the pause";
 
-  // Each section's "Apply Saved" and "Undo", each changing its own part alone.
+  // Each section's "Apply Saved" and "Undo", each changing its own part alone; modes for all users.
+  ASSERT_TRUE(k.Click(IDC_ALL_USERS));
   const Ramp startRamp = ProgramRampOnDisplay(1.0, 1.0, 1.0);  // the identity, read as 1.0 each
   const struct {
     int command;
@@ -369,7 +336,6 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   ASSERT_TRUE(restore.gammaRound >= 0 && restore.modeRound >= 0 && restore.iconsRound >= 0);
   EXPECT_LT(restore.gammaRound, restore.modeRound) << "the gamma comes before the display mode";
   EXPECT_GE(restore.icons - restore.mode, kPauseAtLeastMs) << "the icons come after the pause";
-  ExpectWaitCursorUntilIcons(restore);
   EXPECT_LE(restore.cursorRound, restore.gammaRound) << "the wait cursor shows before the gamma changes";
   // Only the icons ticked: they alone come back, at once (no mode, no pause).
   ASSERT_TRUE(k.Click(IDC_RESTORE_MODE_CHECK) && k.Click(IDC_RESTORE_GAMMA_CHECK));
@@ -385,7 +351,7 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS));
   ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(savedIcons));
-  ExpectChecks(BST_CHECKED, BST_CHECKED, BST_CHECKED);  // the killed run wrote no options
+  EXPECT_EQ("111", Checks()) << "the killed run wrote no options";
   ASSERT_TRUE(k_->Click(IDC_RESTORE_GAMMA_CHECK));
   k_->PostKey(VK_ESCAPE);
   ASSERT_NO_FATAL_FAILURE(ExpectEnded());
@@ -400,7 +366,7 @@ TEST_F(KestrinE2E, OptionsAndTheWaysOut) {
   ASSERT_TRUE(
       WriteFileBytes(dir_->File("Kestrin.ini"), "[OPTIONS]\r\nCHECK_ICONS=0\r\n"));  // the others missing: ticked
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
-  ExpectChecks(BST_UNCHECKED, BST_CHECKED, BST_CHECKED);
+  EXPECT_EQ("011", Checks());
   ASSERT_TRUE(k_->Click(IDC_RESTORE_MODE_CHECK));
   if (!WINE_GAP((GetWindowLongPtrA(k_->Control(IDCANCEL), GWL_STYLE) & BS_TYPEMASK) != BS_DEFPUSHBUTTON,
                 "Wine gives the first focus with a plain SetFocus and leaves the hidden OK the default button"))
@@ -411,7 +377,7 @@ TEST_F(KestrinE2E, OptionsAndTheWaysOut) {
   EXPECT_EQ(Options(0, 0, 1), File(dir_->File("Kestrin.ini")));
 
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
-  ExpectChecks(BST_UNCHECKED, BST_UNCHECKED, BST_CHECKED);
+  EXPECT_EQ("001", Checks());
   ASSERT_TRUE(k_->Click(IDC_RESTORE_ICONS_CHECK));
   k_->PostKey(VK_RETURN);  // on the check box
   k_->PostKey(VK_SPACE);   // shows when both keys have been handled
@@ -439,7 +405,7 @@ TEST_F(KestrinE2E, AShellThatComesGoesAndComesBack) {
   ASSERT_EQ(nullptr, FindWindowA("Progman", nullptr)) << "no shell may be running";
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   for (const SeenBox& box : ExpectBoxes({"Unable to access desktop", "Unable to retrieve icons position"}))
-    EXPECT_TRUE(!box.ownerVisible && box.tick <= k_->mainVisibleTick()) << box.text;
+    EXPECT_FALSE(box.ownerVisible) << box.text;
   EXPECT_GE(CommandMs(IDC_UNDO_ALL), kPauseAtLeastMs);
   ExpectBoxes({"Unable to set icons position"});  // no start-up layout, after the pause
   EXPECT_LT(CommandMs(IDC_UNDO_ICONS), kNoPauseBelowMs);
@@ -465,13 +431,8 @@ TEST_F(KestrinE2E, AShellThatComesGoesAndComesBack) {
 // Snapshots a user may meet: one held open by another program, damaged ones, one whose
 // gamma or display mode the system refuses, and icons named outside the code page.
 TEST_F(KestrinE2E, SnapshotsHeldDamagedRefusedAndNamedOutsideTheCodePage) {
-  const std::vector<std::wstring> names = {L"Plain",
-                                           L"R\u00E9sum\u00E9",
-                                           L"\u6587\u6863",
-                                           L"\u6587\u4EF6",
-                                           L"\U0001F4C1 Projects",
-                                           L"\U0001F4C2 Projects",
-                                           L"\u0416\u0443\u0440\u043D\u0430\u043B"};
+  const std::vector<std::wstring> names = {L"Plain", L"R\u00E9sum\u00E9", L"\U0001F4C1 Projects",
+                                           L"\U0001F4C2 Projects"};
   ASSERT_NO_FATAL_FAILURE(StartDesktop({}));
   for (size_t i = 0; i < names.size(); ++i)
     ASSERT_TRUE(desktop_->AddIconUtf16(names[i], 20 + 90 * static_cast<int>(i), 40));
@@ -626,9 +587,7 @@ TEST_F(KestrinE2E, AboutBoxAndASmallScreen) {
     EXPECT_FALSE(IsWindow(about)) << "the About box did not close";
     EXPECT_TRUE(k.WaitIdle());
   };
-  // The low four bits of a window-menu command are masked off; 32 and the system's are not About.
-  for (WPARAM command : {WPARAM{32}, WPARAM{SC_RESTORE}}) k.SysCommand(command);
-  k.Press(IDC_APP_ICON, STN_DBLCLK);
+  k.Press(IDC_APP_ICON, STN_DBLCLK);  // not a click
   ASSERT_TRUE(k.WaitIdle());
   EXPECT_EQ(nullptr, FindWindowA("#32770", "About Kestrin"));
   k.Press(IDC_APP_ICON, STN_CLICKED);
@@ -651,20 +610,9 @@ TEST_F(KestrinE2E, AboutBoxAndASmallScreen) {
   EXPECT_EQ("The program provides possibility to save and restore screen resolution, gamma and desktop icons position.",
             text(IDC_ABOUT_DESCRIPTION));
 
-  // The link: drawn in blue 250, underlined along its bottom row from the left edge.
   HWND link = GetDlgItem(about, IDC_ABOUT_LINK);
-  EXPECT_TRUE(GetWindowLongPtrA(link, GWL_STYLE) & SS_NOTIFY);
-  Sleep(300);
-  RECT area;
-  GetWindowRect(link, &area);
-  const int width = area.right - area.left, height = area.bottom - area.top;
-  const std::vector<uint32_t> pixels = ScreenPixels(area);
-  ASSERT_EQ(static_cast<size_t>(width) * height, pixels.size());
-  int underline = 0;
-  while (underline < width && pixels[static_cast<size_t>(height - 1) * width + underline] == 0x0000FA) ++underline;
-  EXPECT_GT(underline, 40) << "underline along the bottom row";
-  EXPECT_GT(std::count(pixels.begin(), pixels.end() - width, 0x0000FAu), 40) << "text drawn in the link colour";
-  ASSERT_NO_FATAL_FAILURE(Screenshot(about, "about"));
+  EXPECT_TRUE(GetWindowLongPtrA(link, GWL_STYLE) & SS_NOTIFY) << "the link takes clicks";
+  ASSERT_NO_FATAL_FAILURE(Screenshot("About Kestrin", "about"));
 
   // It opens the README beside the program, or says it is missing.
   PostMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));

@@ -172,10 +172,7 @@ bool Kestrin::WaitForMainWindow(DWORD timeoutMs) {
     for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", "Kestrin")) != nullptr;) {
       DWORD pid = 0;
       GetWindowThreadProcessId(w, &pid);
-      if (pid == processId_ && IsWindowVisible(w) && GetDlgItem(w, IDC_SAVE_CURRENT)) {
-        mainVisibleTick_ = GetTickCount64();
-        return (main_ = w) != nullptr;
-      }
+      if (pid == processId_ && IsWindowVisible(w) && GetDlgItem(w, IDC_SAVE_CURRENT)) return (main_ = w) != nullptr;
     }
   }
   return false;
@@ -258,7 +255,6 @@ void Kestrin::Watch() {
     if (!box) continue;
     ++boxesSeen_;
     SeenBox seen;
-    seen.tick = GetTickCount64();
     seen.owner = GetWindow(box, GW_OWNER);
     seen.ownerVisible = seen.owner && IsWindowVisible(seen.owner);
     seen.caption = WindowText(box), seen.text = WindowText(GetDlgItem(box, kMessageTextId));

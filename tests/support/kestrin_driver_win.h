@@ -44,7 +44,6 @@ struct SeenBox {
   std::string caption, text;
   HWND owner = nullptr;
   bool ownerVisible = false;  // when the box was found
-  ULONGLONG tick = 0;         // GetTickCount64 then
 };
 
 // One running Kestrin.exe, terminated with the object if it still runs.
@@ -57,7 +56,6 @@ class Kestrin {
   bool SawVisibleWindow() const { return sawVisibleWindow_; }
   bool WaitForMainWindow(DWORD timeoutMs);
   HWND main() const { return main_; }
-  ULONGLONG mainVisibleTick() const { return mainVisibleTick_; }
 
   HWND Control(int id) const { return GetDlgItem(main_, id); }
   std::string Text(int id) const;
@@ -84,7 +82,6 @@ class Kestrin {
   UniqueHandle process_;
   DWORD processId_ = 0, threadId_ = 0;
   HWND main_ = nullptr;
-  ULONGLONG mainVisibleTick_ = 0;
   std::atomic<bool> stop_{false}, sawVisibleWindow_{false};
   std::mutex mutex_;
   std::vector<SeenBox> boxes_;

@@ -1,6 +1,5 @@
 #include "screen_win.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -8,37 +7,6 @@
 #include "win_handle_win.h"
 
 namespace kestrin::test {
-namespace {
-
-// A top-down 32-bit DIB of the area's size selected into a memory DC.
-struct Canvas {
-  explicit Canvas(const RECT& area) : width(area.right - area.left), height(area.bottom - area.top) {
-    BITMAPINFO info = {{sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-    if (width > 0 && height > 0 && memory)
-      bitmap = CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap) old = SelectObject(memory, bitmap);
-  }
-  ~Canvas() {
-    if (old) SelectObject(memory, old);
-    if (bitmap) DeleteObject(bitmap);
-    if (memory) DeleteDC(memory);
-  }
-  std::vector<uint32_t> Pixels() const {
-    GdiFlush();
-    const auto* p = static_cast<const uint32_t*>(bits);
-    std::vector<uint32_t> pixels(p, p + (old ? static_cast<size_t>(width) * height : 0));
-    for (uint32_t& pixel : pixels) pixel &= 0x00FFFFFF;
-    return pixels;
-  }
-  ScreenDC screen;
-  int width, height;
-  HDC memory = CreateCompatibleDC(screen.get());
-  HBITMAP bitmap = nullptr;
-  void* bits = nullptr;
-  HGDIOBJ old = nullptr;
-};
-
-}  // namespace
 
 bool ReadScreenRamp(Ramp* ramp) { return GetDeviceGammaRamp(ScreenDC().get(), ramp->data()); }
 
@@ -93,28 +61,6 @@ bool SetCurrentSize(DWORD width, DWORD height) {
   mode.dmSize = sizeof mode;
   mode.dmPelsWidth = width, mode.dmPelsHeight = height, mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
   return ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
-}
-
-std::vector<uint32_t> ScreenPixels(const RECT& area) {
-  Canvas canvas(area);
-  if (!canvas.old ||
-      !BitBlt(canvas.memory, 0, 0, canvas.width, canvas.height, canvas.screen.get(), area.left, area.top, SRCCOPY))
-    return {};
-  return canvas.Pixels();
-}
-
-bool SaveWindowShot(HWND window, const std::string& path) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  Sleep(300);  // until it has painted
-  RECT rect;
-  GetWindowRect(window, &rect);
-  const std::vector<uint32_t> pixels = ScreenPixels(rect);
-  BITMAPINFOHEADER info = {sizeof info, rect.right - rect.left, rect.top - rect.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof info, size = static_cast<DWORD>(pixels.size() * 4);
-  BITMAPFILEHEADER file = {0x4D42, headers + size, 0, 0, headers};
-  return !pixels.empty() && WriteFileBytes(path, std::string(reinterpret_cast<char*>(&file), sizeof file) +
-                                                     std::string(reinterpret_cast<char*>(&info), sizeof info) +
-                                                     std::string(reinterpret_cast<const char*>(pixels.data()), size));
 }
 
 }  // namespace kestrin::test

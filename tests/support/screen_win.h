@@ -30,8 +30,4 @@ std::string RegistrySize();
 std::string CurrentSizeSettlingAt(const std::string& expected);
 bool SetCurrentSize(DWORD width, DWORD height);  // a dynamic change, registry untouched
 
-// What the screen shows of `area`: 0x00RRGGBB, rows top down.
-std::vector<uint32_t> ScreenPixels(const RECT& area);
-bool SaveWindowShot(HWND window, const std::string& path);  // redrawn, as a 32-bit BMP
-
 }  // namespace kestrin::test

@@ -13,7 +13,6 @@
 
 #include "agent_client_win.h"
 #include "agent_protocol.h"
-#include "gamma_win.h"
 #include "icon_layout.h"
 #include "kestrin_driver_win.h"
 #include "lumiq_win.h"
@@ -37,6 +36,14 @@ uint32_t U32(const void* at) {
   std::memcpy(&v, at, 4);
   return v;
 }
+OwnedIconLayout Owned(const std::string& blob) {  // as a capture hands it over: spare zero bytes after it
+  OwnedIconLayout layout;
+  layout.bytes.reset(new uint8_t[blob.size() + kReceiveSlack]());
+  std::memcpy(layout.bytes.get(), blob.data(), blob.size());
+  layout.length = static_cast<uint32_t>(blob.size());
+  return layout;
+}
+
 std::string With(std::string blob, size_t at, uint32_t word) {
   std::memcpy(&blob[at], &word, 4);
   return blob;
@@ -222,12 +229,9 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   client_.commandTimeoutMs = 30000;
 
   // A layout beyond the bound is refused before the shell is asked to search for it.
-  std::string huge = IconBlob(std::vector<StandinIcon>(kMaxIconRecords + 1, StandinIcon{"Same", 1, 1}));
-  OwnedIconLayout oversized;
-  oversized.bytes.reset(new uint8_t[huge.size() + kReceiveSlack]);
-  std::memcpy(oversized.bytes.get(), huge.data(), huge.size());
-  oversized.length = static_cast<uint32_t>(huge.size());
-  EXPECT_EQ(0, ApplyIconLayout(nullptr, &client_, oversized));
+  EXPECT_EQ(0,
+            ApplyIconLayout(nullptr, &client_,
+                            Owned(IconBlob(std::vector<StandinIcon>(kMaxIconRecords + 1, StandinIcon{"Same", 1, 1})))));
   EXPECT_EQ(std::vector<std::string>(
                 {"Unable to set icons position: the layout holds 10001 icons, more than the 10000 Kestrin restores"}),
             Messages());
@@ -278,9 +282,7 @@ TEST(SnapshotPlacement, FailuresLeaveASnapshotUnderItsName) {
   snapshotPlacementCalls = {PlacementFailure::Replace, PlacementFailure::Move};
   DEVMODEA mode = {};
   mode.dmSize = sizeof mode;
-  OwnedIconLayout icons;
-  icons.bytes.reset(new uint8_t[8 + kReceiveSlack]{8});
-  icons.length = 8;
+  const OwnedIconLayout icons = Owned(IconBlob({}));
   PlacementFailure cases[] = {{ERROR_UNABLE_TO_REMOVE_REPLACED, false, 0, true},
                               {ERROR_FILE_NOT_FOUND, true, 0, true},
                               {ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, ERROR_ACCESS_DENIED, true},
@@ -299,22 +301,6 @@ TEST(SnapshotPlacement, FailuresLeaveASnapshotUnderItsName) {
   SetMessageSink(nullptr);
   EXPECT_EQ(std::vector<std::string>({"Unable to save information : " + SystemText(ERROR_SHARING_VIOLATION)}),
             Messages());
-}
-
-// The display here always gives its ramp, so the device call's failure is made on a
-// memory context, which has none.
-TEST(GammaDeviceCall, FailureOnAContextWithoutARampIsReported) {
-  WINE_GAP(true, "the test display always gives its ramp: ReadGamma's failure is reached only through the callback");
-  GammaRamp ramp{};
-  GammaRequest request;
-  request.ramp = &ramp;
-  HDC memory = CreateCompatibleDC(nullptr);
-  for (int32_t readMode : {1, 0}) {
-    request.result = 1, request.readMode = readMode;
-    EXPECT_EQ(FALSE, GammaMonitorProc(nullptr, memory, nullptr, reinterpret_cast<LPARAM>(&request)));
-    EXPECT_EQ(0, request.result) << "readMode " << readMode;
-  }
-  DeleteDC(memory);
 }
 
 }  // namespace

@@ -1,0 +1,46 @@
+// window_shot.exe TITLE FILE.bmp: saves what the screen shows of the top-level window titled
+// TITLE as a 32-bit top-down BMP, for the README's screenshots (scripts/bmp-to-png makes it
+// a PNG). scripts/run uses it, and the end-to-end test at the moments it shows the window in.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "win_handle_win.h"
+
+int main(int argc, char** argv) {
+  if (argc != 3) return std::fprintf(stderr, "usage: window_shot TITLE FILE.bmp\n"), 2;
+  HWND window = nullptr;
+  for (int i = 0; i < 200 && !(window = FindWindowA(nullptr, argv[1])); ++i) Sleep(50);
+  if (!window) return std::fprintf(stderr, "window_shot: no window titled \"%s\"\n", argv[1]), 1;
+  RedrawWindow(window, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Sleep(300);  // until it has painted
+  RECT rect;
+  GetWindowRect(window, &rect);
+  const LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
+  BITMAPINFOHEADER info = {sizeof info, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  kestrin::ScreenDC screen;
+  HDC memory = CreateCompatibleDC(screen.get());
+  kestrin::UniqueResource<HBITMAP, kestrin::GdiObjectTraits<HBITMAP>> bitmap(
+      CreateCompatibleBitmap(screen.get(), width, height));
+  HGDIOBJ old = SelectObject(memory, bitmap.get());
+  const bool copied =
+      BitBlt(memory, 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY) &&
+      SelectObject(memory, old) &&
+      GetDIBits(memory, bitmap.get(), 0, height, pixels.data(),
+                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == height;
+  DeleteDC(memory);
+  const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof info,
+              size = static_cast<DWORD>(pixels.size() * 4);
+  BITMAPFILEHEADER file = {0x4D42, headers + size, 0, 0, headers};
+  FILE* out = copied ? std::fopen(argv[2], "wb") : nullptr;
+  const bool saved = out && std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                     std::fwrite(&info, sizeof info, 1, out) == 1 &&
+                     std::fwrite(pixels.data(), 4, pixels.size(), out) == pixels.size();
+  if (out && std::fclose(out) != 0)
+    return std::fprintf(stderr, "window_shot: cannot write %s\n", argv[2]), 1;
+  return saved ? 0 : (std::fprintf(stderr, "window_shot: cannot save %s\n", argv[2]), 1);
+}
