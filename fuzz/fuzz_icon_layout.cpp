@@ -17,7 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (kIconLayoutHeaderSize + uint64_t{records} * kIconRecordSize > length) std::abort();
   for (uint32_t i = 0; i < records; ++i)
     if (std::strlen(ReadIconRecord(blob.data(), i).label) >= kIconLabelSize) std::abort();
-  if (IsWellFormedIconLayout(blob.data(), length) && records != LoadU32(blob.data() + 4))
-    std::abort();
+  if (IsWellFormedIconLayout(blob.data(), length) && records != LoadU32(blob.data() + 4)) std::abort();
   return 0;
 }

@@ -22,10 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // What was accepted encodes back to the same record and blob and the gamma components the
   // file held in full; the encoder refuses any blob the decoder should have refused.
   std::vector<uint8_t> again;
-  if (!EncodeSnapshot(decoded.displayRecord, decoded.icons.get(), length, decoded.gamma, &again))
-    std::abort();
+  if (!EncodeSnapshot(decoded.displayRecord, decoded.icons.get(), length, decoded.gamma, &again)) std::abort();
   const size_t tail = std::min<size_t>(size - kDisplayRecordSize - length, 24);
-  if (std::memcmp(again.data(), data, kDisplayRecordSize + length + tail / 8 * 8) != 0)
-    std::abort();
+  if (std::memcmp(again.data(), data, kDisplayRecordSize + length + tail / 8 * 8) != 0) std::abort();
   return 0;
 }

@@ -1,18 +1,14 @@
-// standin.exe [--workerw] ["X Y LABEL"...]: a stand-in shell desktop for the tests, with
-// those icons. Progman > SHELLDLL_DefView > SysListView32 (with --workerw the DefView lies
-// under a top-level WorkerW), owned by the UI thread; "ready" goes to standard output once
-// it is up. Commands arrive as WM_COPYDATA text at a message-only window of that thread
-// (titled with the process id), so every list-view call runs on the list view's own
-// thread, as inside Explorer; each reply's lines go to the mapping "KestrinStandin<pid>".
-// Labels travel as raw bytes, in the system's code page or (with "addw") UTF-16LE.
+// standin.exe [--workerw] ["X Y LABEL"...]: a stand-in shell desktop for the tests, with those icons. Progman >
+// SHELLDLL_DefView > SysListView32 (with --workerw the DefView lies under a top-level WorkerW), owned by the UI thread;
+// "ready" goes to standard output once it is up. Commands arrive as WM_COPYDATA text at a message-only window of that
+// thread (titled with the process id), so every list-view call runs on the list view's own thread, as inside Explorer;
+// each reply's lines go to the mapping "KestrinStandin<pid>". Labels are raw bytes: code page, or UTF-16LE ("addw").
 //
-// standin.exe --display: prints the current and the registry's display mode, one line each
-// ("width height bits frequency"), then "gamma R G B", entry 128 of each ramp
-// channel. Under Wine a process reads the mode once and then sees only its own changes, so
-// the tests ask a fresh process. --display WIDTH HEIGHT [EXPONENT [CODE]] first sets the
-// registry's and the current mode to that size and the ramp to that power curve
-// (scripts/wine-run puts the display back with it after a killed test); with CODE it then
-// moves the desktop's icons and ends with CODE: a program that leaves the screen changed.
+// standin.exe --display: prints the current and the registry's display mode, one line each ("width height bits
+// frequency"), then "gamma R G B", entry 128 of each ramp channel. Under Wine a process reads the mode once and then
+// sees only its own changes, so the tests ask a fresh process. --display WIDTH HEIGHT [EXPONENT [CODE]] first sets the
+// registry's and the current mode to that size and the ramp to that power curve (scripts/wine-run puts the display back
+// with it after a killed test); with CODE it then moves the desktop's icons and ends with CODE, the screen changed.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -49,8 +45,7 @@ namespace {
 
 HWND g_progman, g_workerw, g_listview, g_control;
 volatile LONG g_faults;
-// Wine's list view moves icons whatever LVS_AUTOARRANGE says, so the style at each move
-// is recorded here instead.
+// Wine's list view moves icons whatever LVS_AUTOARRANGE says, so the style at each move is recorded here instead.
 long g_moves, g_movesWhileArranged;
 WNDPROC g_listviewProc;
 unsigned g_pumpNextTextMs;  // a slow shell folder: the next text request runs a modal loop
@@ -99,13 +94,6 @@ std::string AddIcon(bool wide, int x, int y, const std::string& bytes) {
   return index < 0 ? "error insert\n" : "ok\n";
 }
 
-std::string List() {
-  std::string out;
-  for (const auto& [text, pt] : ListViewItems(g_listview))
-    out += "icon " + std::to_string(pt.x) + " " + std::to_string(pt.y) + " " + text + "\n";
-  return out;
-}
-
 // Runs on the UI thread.
 std::string Run(const std::string& line) {
   char verb[32] = {};
@@ -120,16 +108,19 @@ std::string Run(const std::string& line) {
     SendMessageA(g_listview, WM_SETREDRAW, FALSE, 0);
     for (int i = 0; i < a; ++i) AddIcon(false, 10 + 70 * (i % 100), 10 + 70 * (i / 100), "Icon " + std::to_string(i));
     SendMessageA(g_listview, WM_SETREDRAW, TRUE, 0);
+    return "ok\n";
   }
-  if (v == "addmany") return "ok\n";
-  if (v == "list") return List();
+  if (v == "list") {
+    std::string out;
+    for (const auto& [text, pt] : ListViewItems(g_listview))
+      out += "icon " + std::to_string(pt.x) + " " + std::to_string(pt.y) + " " + text + "\n";
+    return out;
+  }
   if (v == "moves") return "moves " + std::to_string(g_moves) + " " + std::to_string(g_movesWhileArranged) + "\n";
   if (v == "hang" && fields == 2 && a >= 0) return g_hangMs = static_cast<unsigned>(a), "ok\n";
   if (v == "pump" && fields == 2 && a >= 0) return g_pumpNextTextMs = static_cast<unsigned>(a), "ok\n";
   if (v == "pumping") return std::string("pumping ") + (g_pumping ? "1" : "0") + "\n";
-  if (v == "ready")
-    return "ready " + std::to_string(reinterpret_cast<uintptr_t>(GetParent(g_listview))) + " " +
-           std::to_string(reinterpret_cast<uintptr_t>(g_listview)) + " " + std::to_string(GetCurrentThreadId()) + "\n";
+  if (v == "ready") return "ready " + std::to_string(reinterpret_cast<uintptr_t>(g_listview)) + "\n";
   if (v == "faults") return "faults " + std::to_string(g_faults) + "\n";
   const std::string bench = BenchVerb(v, g_listview);
   return bench.empty() ? "error unknown command: " + line + "\n" : bench;
@@ -176,16 +167,6 @@ void Print(DWORD stream, const std::string& text) {
   WriteFile(GetStdHandle(stream), text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr);
 }
 
-bool PrintMode(DWORD which) {
-  DEVMODEA m = {};
-  m.dmSize = sizeof m;
-  if (!EnumDisplaySettingsA(nullptr, which, &m)) return false;
-  char line[64];
-  std::snprintf(line, sizeof line, "%lu %lu %lu %lu\n", m.dmPelsWidth, m.dmPelsHeight, m.dmBitsPerPel,
-                m.dmDisplayFrequency);
-  return Print(STD_OUTPUT_HANDLE, line), true;
-}
-
 bool SetScreen(DWORD width, DWORD height, double exponent) {
   DEVMODEA mode = {};
   mode.dmSize = sizeof mode;
@@ -199,15 +180,13 @@ bool SetScreen(DWORD width, DWORD height, double exponent) {
 }
 
 int Display(int argc, char** argv) {  // argv[0] is "--display"
-  if (argc == 3 || argc == 4 || argc == 5) {
-    const long width = std::strtol(argv[1], nullptr, 10), height = std::strtol(argv[2], nullptr, 10);
-    const double exponent = argc >= 4 ? std::strtod(argv[3], nullptr) : 1.0;
-    if (width <= 0 || height <= 0 || !(exponent >= 1.0 && exponent <= 4.0)) argc = 0;
-    if (argc && !SetScreen(static_cast<DWORD>(width), static_cast<DWORD>(height), exponent))
-      return Print(STD_ERROR_HANDLE, "standin: could not set the display\n"), 1;
-  }
-  if (argc != 1 && argc != 3 && argc != 4 && argc != 5)
+  const long width = argc >= 3 ? std::strtol(argv[1], nullptr, 10) : 1,
+             height = argc >= 3 ? std::strtol(argv[2], nullptr, 10) : 1;
+  const double exponent = argc >= 4 ? std::strtod(argv[3], nullptr) : 1.0;
+  if (argc == 2 || argc > 5 || width <= 0 || height <= 0 || !(exponent >= 1.0 && exponent <= 4.0))
     return Print(STD_ERROR_HANDLE, "usage: standin --display [WIDTH HEIGHT [EXPONENT 1..4 [EXIT CODE]]]\n"), 2;
+  if (argc >= 3 && !SetScreen(static_cast<DWORD>(width), static_cast<DWORD>(height), exponent))
+    return Print(STD_ERROR_HANDLE, "standin: could not set the display\n"), 1;
   if (argc == 5) {  // list-view moves carry no pointer, so another process may make them
     HWND view = FindWindowExA(FindWindowA("Progman", nullptr), nullptr, "SHELLDLL_DefView", nullptr);
     HWND list = FindWindowExA(view, nullptr, WC_LISTVIEWA, nullptr);
@@ -215,7 +194,14 @@ int Display(int argc, char** argv) {  // argv[0] is "--display"
       SendMessageA(list, LVM_SETITEMPOSITION, static_cast<WPARAM>(i), MAKELPARAM(500 + 20 * i, 400));
     return std::atoi(argv[4]);
   }
-  const bool ok = PrintMode(ENUM_CURRENT_SETTINGS) && PrintMode(ENUM_REGISTRY_SETTINGS);
+  bool ok = true;
+  for (DWORD which : {ENUM_CURRENT_SETTINGS, ENUM_REGISTRY_SETTINGS}) {
+    DEVMODEA m = {};
+    m.dmSize = sizeof m;
+    ok = EnumDisplaySettingsA(nullptr, which, &m) && ok;
+    Print(STD_OUTPUT_HANDLE, std::to_string(m.dmPelsWidth) + " " + std::to_string(m.dmPelsHeight) + " " +
+                                 std::to_string(m.dmBitsPerPel) + " " + std::to_string(m.dmDisplayFrequency) + "\n");
+  }
   WORD ramp[3][256];
   const bool gamma = GetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp);
   Print(STD_OUTPUT_HANDLE, gamma ? "gamma " + std::to_string(ramp[0][128]) + " " + std::to_string(ramp[1][128]) + " " +

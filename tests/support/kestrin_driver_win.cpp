@@ -9,26 +9,21 @@ namespace {
 
 constexpr int kMessageTextId = 0xFFFF;  // the static holding a message box's text
 
-std::string ClassName(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
 // Any temporary directory that is not the program's: files must go beside the program.
 std::string TempDirectory() {
   char temp[MAX_PATH] = {};
   return std::string(temp, GetTempPathA(MAX_PATH, temp));
 }
 
-// Any message box of the thread: a dialog whose text static has id 0xFFFF (the About box's
-// icon has id -1 too, but it is an icon static). Only a visible one has its texts and icon
-// in place; WaitIdle counts any.
+// Any message box of the thread: a dialog whose text static has id 0xFFFF (the About box's icon has id -1 too, but it
+// is an icon static). Only a visible one has its texts and icon in place; WaitIdle counts any.
 HWND MessageBoxOf(DWORD threadId, bool visibleOnly = false) {
   for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;) {
     HWND text = GetDlgItem(w, kMessageTextId);
+    char name[8] = {};
     if (GetWindowThreadProcessId(w, nullptr) == threadId && text && (IsWindowVisible(w) || !visibleOnly) &&
-        ClassName(text) == "Static" && (GetWindowLongPtrA(text, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+        GetClassNameA(text, name, sizeof name) && std::string(name) == "Static" &&
+        (GetWindowLongPtrA(text, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
       return w;
   }
   return nullptr;
@@ -138,20 +133,17 @@ ProgramDirectory::~ProgramDirectory() {
     for (const std::string& name : FileNames(path)) DeleteFileA(File(name).c_str());
 }
 
-std::string ProgramDirectory::SnapshotPath() const {
+std::string ProgramDirectory::SnapshotName() const {
   char computer[MAX_COMPUTERNAME_LENGTH + 1] = {}, user[260] = {};
   DWORD computerSize = sizeof computer, userSize = sizeof user;
   GetComputerNameA(computer, &computerSize);
   GetUserNameA(user, &userSize);
-  return path + computer + "_desktop_" + user + ".sav";
+  return std::string(computer) + "_desktop_" + user + ".sav";
 }
 
 std::unique_ptr<Kestrin> Kestrin::Start(const std::string& program, const std::string& arguments, std::string* error) {
   std::unique_ptr<Kestrin> kestrin(new Kestrin);
-  PROCESS_INFORMATION info = {};
-  if (!(kestrin->process_ = StartProcess(program, arguments, error, &info))) return nullptr;
-  kestrin->processId_ = info.dwProcessId;
-  kestrin->threadId_ = info.dwThreadId;
+  if (!(kestrin->process_ = StartProcess(program, arguments, error, &kestrin->info_))) return nullptr;
   kestrin->watcher_ = std::thread([k = kestrin.get()] { k->Watch(); });
   return kestrin;
 }
@@ -162,53 +154,22 @@ Kestrin::~Kestrin() {
   if (IsRunning()) TerminateProcess(process_.get(), 1), WaitForSingleObject(process_.get(), 10000);
 }
 
-bool Kestrin::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
-  return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0 &&
-         GetExitCodeProcess(process_.get(), exitCode);
-}
-
 bool Kestrin::WaitForMainWindow(DWORD timeoutMs) {
   for (const ULONGLONG end = GetTickCount64() + timeoutMs; IsRunning() && GetTickCount64() < end; Sleep(5)) {
     for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", "Kestrin")) != nullptr;) {
       DWORD pid = 0;
       GetWindowThreadProcessId(w, &pid);
-      if (pid == processId_ && IsWindowVisible(w) && GetDlgItem(w, IDC_SAVE_CURRENT)) return (main_ = w) != nullptr;
+      if (pid == info_.dwProcessId && IsWindowVisible(w) && GetDlgItem(w, IDC_SAVE_CURRENT))
+        return (main_ = w) != nullptr;
     }
   }
   return false;
 }
 
-std::string Kestrin::Text(int id) const { return WindowText(Control(id)); }
-
-int Kestrin::CheckState(int id) const {
-  DWORD_PTR state = 0;
-  return SendMessageTimeoutA(Control(id), BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &state) ? static_cast<int>(state) : -1;
-}
-
-RECT Kestrin::Rect(int id) const {
-  RECT rect = {};
-  GetWindowRect(id ? Control(id) : main_, &rect);
-  return rect;
-}
-
-HWND Kestrin::Focus() const {
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof info;
-  return GetGUIThreadInfo(threadId_, &info) ? info.hwndFocus : nullptr;
-}
-
-void Kestrin::Press(int id, WORD code) const {
-  PostMessageA(main_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Control(id)));
-}
-
-LRESULT Kestrin::Send(UINT message, WPARAM wp) const {
+LRESULT Kestrin::Send(UINT message, WPARAM wp, int id) const {
   DWORD_PTR result = 0;
-  return SendMessageTimeoutA(main_, message, wp, 0, SMTO_NORMAL, 10000, &result) ? static_cast<LRESULT>(result) : -1;
-}
-
-bool Kestrin::Click(int id) const {
-  DWORD_PTR result = 0;
-  return SendMessageTimeoutA(Control(id), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+  HWND to = id ? Control(id) : main_;
+  return SendMessageTimeoutA(to, message, wp, 0, SMTO_NORMAL, 10000, &result) ? static_cast<LRESULT>(result) : -1;
 }
 
 void Kestrin::PostKey(UINT virtualKey) const {
@@ -219,29 +180,23 @@ void Kestrin::PostKey(UINT virtualKey) const {
 }
 
 bool Kestrin::WaitIdle(DWORD timeoutMs) {
-  // A command may answer sent messages while it runs (it sends to the shell, a mode change
-  // broadcasts), so an answered WM_NULL proves nothing. A message posted behind the
-  // command is taken only once the command has returned, or by a nested loop: a message
-  // box's (watched here) or the About box's (which counts as idle). The marker is the
-  // pushed state of the hidden, disabled, commandless OK button.
+  // A command may answer sent messages while it runs (it sends to the shell, a mode change broadcasts), so an answered
+  // WM_NULL proves nothing. A message posted behind the command is taken only once the command has returned, or by a
+  // nested loop: a message box's (watched here) or the About box's (which counts as idle). The marker is the pushed
+  // state of the hidden, disabled, commandless OK button.
   HWND marker = Control(IDOK);
   DWORD_PTR state = 0;
   for (const ULONGLONG end = GetTickCount64() + timeoutMs; GetTickCount64() < end;) {
-    const bool openBefore = MessageBoxOf(threadId_) != nullptr;
+    const bool openBefore = MessageBoxOf(info_.dwThreadId) != nullptr;
     const size_t seenBefore = boxesSeen_;
     SendMessageTimeoutA(marker, BM_SETSTATE, FALSE, 0, SMTO_NORMAL, 5000, &state);
     PostMessageA(marker, BM_SETSTATE, TRUE, 0);
     for (state = 0; GetTickCount64() < end && !(state & BST_PUSHED); Sleep(5))
       if (!SendMessageTimeoutA(marker, BM_GETSTATE, 0, 0, SMTO_NORMAL, 1000, &state) && !IsWindow(marker)) return false;
-    if ((state & BST_PUSHED) && !openBefore && !MessageBoxOf(threadId_) && boxesSeen_ == seenBefore)
+    if ((state & BST_PUSHED) && !openBefore && !MessageBoxOf(info_.dwThreadId) && boxesSeen_ == seenBefore)
       return SendMessageTimeoutA(marker, BM_SETSTATE, FALSE, 0, SMTO_NORMAL, 5000, &state) != 0;
   }
   return false;
-}
-
-std::vector<SeenBox> Kestrin::TakeBoxes() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return std::move(boxes_);
 }
 
 void Kestrin::Watch() {
@@ -249,18 +204,16 @@ void Kestrin::Watch() {
     for (HWND w = nullptr; !sawVisibleWindow_ && (w = FindWindowExA(nullptr, w, nullptr, nullptr)) != nullptr;) {
       DWORD pid = 0;
       GetWindowThreadProcessId(w, &pid);
-      sawVisibleWindow_ = pid == processId_ && IsWindowVisible(w);
+      sawVisibleWindow_ = pid == info_.dwProcessId && IsWindowVisible(w);
     }
-    HWND box = MessageBoxOf(threadId_, true);
+    HWND box = MessageBoxOf(info_.dwThreadId, true);
     if (!box) continue;
     ++boxesSeen_;
-    SeenBox seen;
-    seen.owner = GetWindow(box, GW_OWNER);
-    seen.ownerVisible = seen.owner && IsWindowVisible(seen.owner);
-    seen.caption = WindowText(box), seen.text = WindowText(GetDlgItem(box, kMessageTextId));
+    const HWND owner = GetWindow(box, GW_OWNER);
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      boxes_.push_back(seen);
+      boxes_.push_back(
+          {WindowText(box), WindowText(GetDlgItem(box, kMessageTextId)), owner, owner && IsWindowVisible(owner)});
     }
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
     for (int i = 0; i < 2500 && IsWindow(box); ++i) Sleep(2);  // recorded once: wait for it to go

@@ -1,6 +1,5 @@
-// Drives a real Kestrin.exe from another process, as a user would: its own copy in a
-// temporary directory, its main window read and pressed by control id, its message boxes
-// read and answered with OK from the start.
+// Drives a real Kestrin.exe from another process, as a user would: its own copy in a temporary directory, its main
+// window read and pressed by control id, its message boxes read and answered with OK from the start.
 #pragma once
 
 #include <windows.h>
@@ -36,7 +35,8 @@ struct ProgramDirectory {
   static std::unique_ptr<ProgramDirectory> Create(std::string* error);
   ~ProgramDirectory();
   std::string File(const std::string& name) const { return path + name; }
-  std::string SnapshotPath() const;  // COMPUTER_desktop_USER.sav for this computer and user
+  std::string SnapshotPath() const { return path + SnapshotName(); }
+  std::string SnapshotName() const;  // COMPUTER_desktop_USER.sav for this computer and user
   std::string path;                  // with its trailing backslash
 };
 
@@ -52,35 +52,51 @@ class Kestrin {
   static std::unique_ptr<Kestrin> Start(const std::string& program, const std::string& arguments, std::string* error);
   ~Kestrin();
   bool IsRunning() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
-  bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
+  bool WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
+    return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0 &&
+           GetExitCodeProcess(process_.get(), exitCode);
+  }
   bool SawVisibleWindow() const { return sawVisibleWindow_; }
   bool WaitForMainWindow(DWORD timeoutMs);
   HWND main() const { return main_; }
 
   HWND Control(int id) const { return GetDlgItem(main_, id); }
-  std::string Text(int id) const;
+  std::string Text(int id) const { return WindowText(Control(id)); }
   bool IsEnabled(int id) const { return IsWindowEnabled(Control(id)) != FALSE; }
-  int CheckState(int id) const;  // BM_GETCHECK, -1 when the control does not answer
-  RECT Rect(int id = 0) const;   // the control's window rectangle; 0: the main window's
-  HWND Focus() const;
+  int CheckState(int id) const { return static_cast<int>(Send(BM_GETCHECK, 0, id)); }  // -1 when unanswered
+  RECT Rect(int id = 0) const {  // the control's window rectangle; 0: the main window's
+    RECT rect = {};
+    GetWindowRect(id ? Control(id) : main_, &rect);
+    return rect;
+  }
+  HWND Focus() const {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(info_.dwThreadId, &info) ? info.hwndFocus : nullptr;
+  }
   // A click as the window receives it, posted: a command blocks the window's thread.
-  void Press(int id, WORD code = BN_CLICKED) const;
+  void Press(int id, WORD code = BN_CLICKED) const {
+    PostMessageA(main_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Control(id)));
+  }
   bool Command(int id) { return Press(id), WaitIdle(); }
-  bool Click(int id) const;  // BM_CLICK, answered synchronously
+  bool Click(int id) const { return Send(BM_CLICK, 0, id) != -1; }  // answered synchronously
   void SysCommand(WPARAM command) const { PostMessageA(main_, WM_SYSCOMMAND, command, 0); }
-  LRESULT Send(UINT message, WPARAM wp = 0) const;  // to the window, 10 s at most; -1 when unanswered
-  void PostKey(UINT virtualKey) const;              // to the control with the focus
-  // Until everything posted to the window's thread so far has been taken, with no message
-  // box open or shown meanwhile.
+  // To control `id` (0: the window), 10 s at most; -1 when unanswered.
+  LRESULT Send(UINT message, WPARAM wp = 0, int id = 0) const;
+  void PostKey(UINT virtualKey) const;  // to the control with the focus
+  // Until everything posted to the window's thread so far has been taken, with no message box open or shown meanwhile.
   bool WaitIdle(DWORD timeoutMs = 30000);
-  std::vector<SeenBox> TakeBoxes();
+  std::vector<SeenBox> TakeBoxes() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(boxes_);
+  }
 
  private:
   Kestrin() = default;
   void Watch();
 
   UniqueHandle process_;
-  DWORD processId_ = 0, threadId_ = 0;
+  PROCESS_INFORMATION info_ = {};  // its handles are not kept here
   HWND main_ = nullptr;
   std::atomic<bool> stop_{false}, sawVisibleWindow_{false};
   std::mutex mutex_;

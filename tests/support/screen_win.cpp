@@ -11,8 +11,7 @@ namespace kestrin::test {
 bool ReadScreenRamp(Ramp* ramp) { return GetDeviceGammaRamp(ScreenDC().get(), ramp->data()); }
 
 bool SetScreenRamp(const Ramp& ramp) {
-  Ramp copy = ramp;
-  return SetDeviceGammaRamp(ScreenDC().get(), copy.data());
+  return SetDeviceGammaRamp(ScreenDC().get(), const_cast<uint16_t*>(ramp.data()));
 }
 
 Ramp IdentityRamp() {

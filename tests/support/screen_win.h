@@ -24,8 +24,7 @@ struct ModeInfo {
   std::string Size() const { return std::to_string(width) + " x " + std::to_string(height); }
 };
 bool ReadDisplayModes(ModeInfo* current, ModeInfo* registry);  // standin.exe --display's reading
-std::string CurrentSize();                                     // "?" when it cannot be read
-std::string RegistrySize();
+std::string RegistrySize();                                    // "?" when it cannot be read
 // Other processes learn of a mode change a moment after it returns: a bounded wait.
 std::string CurrentSizeSettlingAt(const std::string& expected);
 bool SetCurrentSize(DWORD width, DWORD height);  // a dynamic change, registry untouched

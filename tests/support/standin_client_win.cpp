@@ -16,10 +16,9 @@ std::unique_ptr<StandinDesktop> StandinDesktop::Start(std::string* error, bool u
     desktop->control_ = FindWindowExA(HWND_MESSAGE, nullptr, standin::kControlClass, pid.c_str()), ++i;
   desktop->mapping_.reset(OpenFileMappingA(FILE_MAP_READ, FALSE, (standin::kReplyMappingPrefix + pid).c_str()));
   if (desktop->mapping_) desktop->reply_.reset(MapViewOfFile(desktop->mapping_.get(), FILE_MAP_READ, 0, 0, 0));
-  unsigned long long defView = 0, listView = 0;
-  if (!desktop->reply_ || !desktop->Scan("ready", "ready %llu %llu", &defView, &listView))
+  unsigned long long listView = 0;
+  if (!desktop->reply_ || !desktop->Scan("ready", "ready %llu", &listView))
     return *error = exe + " did not answer", nullptr;
-  desktop->defView_ = reinterpret_cast<HWND>(static_cast<uintptr_t>(defView));
   desktop->listView_ = reinterpret_cast<HWND>(static_cast<uintptr_t>(listView));
   return desktop;
 }
@@ -51,32 +50,14 @@ std::string IconBlob(const std::vector<StandinIcon>& icons) {
   return blob;
 }
 
-bool StandinDesktop::AddIcon(const std::string& label, int x, int y) { return Command("add" + Place(x, y) + label); }
-
-bool StandinDesktop::AddIconUtf16(const std::wstring& label, int x, int y) {
-  const std::string bytes(reinterpret_cast<const char*>(label.data()), label.size() * sizeof(wchar_t));
-  return Command("addw" + Place(x, y) + bytes);
-}
-
-bool StandinDesktop::Icons(std::vector<StandinIcon>* icons) {
-  icons->clear();
+std::vector<StandinIcon> StandinDesktop::Icons() {
+  std::vector<StandinIcon> icons;
   for (const std::string& line : Exchange("list")) {
     StandinIcon icon{};
     int labelAt = 0;  // "icon X Y LABEL"
-    if (std::sscanf(line.c_str(), "icon %d %d %n", &icon.x, &icon.y, &labelAt) != 2 || !labelAt) return false;
+    if (std::sscanf(line.c_str(), "icon %d %d %n", &icon.x, &icon.y, &labelAt) != 2 || !labelAt) return {};
     icon.label = line.substr(static_cast<size_t>(labelAt));
-    icons->push_back(icon);
+    icons.push_back(icon);
   }
-  return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
-}
-
-long StandinDesktop::Faults() {
-  long count = -1;
-  return Scan("faults", "faults %ld", &count) ? count : -1;
-}
-
-// The fault is swallowed inside the window procedure; only the count tells.
-void StandinDesktop::ProvokeFault() {
-  DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(control_, standin::kProvokeFaultMessage, 0, 0, SMTO_NORMAL, 10000, &ignored);
+  return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT ? icons : std::vector<StandinIcon>();
 }

@@ -14,9 +14,8 @@
 
 #include "win_handle_win.h"
 
-// What standin.exe and its client agree on: the control window's class (its title is the
-// stand-in's process id), the reply mapping's name prefix (plus that id) and the one message
-// that is not a WM_COPYDATA command.
+// What standin.exe and its client agree on: the control window's class (its title is the stand-in's process id), the
+// reply mapping's name prefix (plus that id) and the one message that is not a WM_COPYDATA command.
 namespace standin {
 constexpr char kControlClass[] = "KestrinStandinControl";
 constexpr char kReplyMappingPrefix[] = "KestrinStandin";
@@ -26,8 +25,7 @@ constexpr UINT kProvokeFaultMessage = WM_APP + 2;  // answered by a read of an i
 
 struct StandinIcon {
   std::string label;  // bytes in the system's code page, as the list view gives them
-  int x;
-  int y;
+  int x, y;
   bool operator==(const StandinIcon& o) const { return label == o.label && x == o.x && y == o.y; }
   friend std::ostream& operator<<(std::ostream& out, const StandinIcon& i) {
     return out << '"' << i.label << "\" at " << i.x << "," << i.y;
@@ -46,28 +44,34 @@ class StandinDesktop {
                                                const std::string& executable = "standin.exe");
   ~StandinDesktop();  // asks it to quit; terminates it if it does not
 
-  HWND defView() const { return defView_; }
   HWND listView() const { return listView_; }
 
   // False when the stand-in refused the command, did not answer within 30 s, or is gone.
-  bool AddIcon(const std::string& label, int x, int y);
-  bool AddIconUtf16(const std::wstring& label, int x, int y);
-  bool Icons(std::vector<StandinIcon>* icons);
+  bool AddIcon(const std::string& label, int x, int y) { return Command("add" + Place(x, y) + label); }
+  bool AddIconUtf16(const std::wstring& label, int x, int y) {
+    return Command("addw" + Place(x, y) + std::string(reinterpret_cast<const char*>(label.data()), label.size() * 2));
+  }
+  std::vector<StandinIcon> Icons();  // none when the stand-in refused, did not answer or is gone
   // List-view moves and styles carry no pointer: they are made from here.
-  void MoveIcon(size_t i, int x, int y) { SendMessageA(listView_, LVM_SETITEMPOSITION, i, MAKELPARAM(x, y)); }
+  bool MoveIcon(size_t i, int x, int y) { return SendMessageA(listView_, LVM_SETITEMPOSITION, i, MAKELPARAM(x, y)); }
   void SetAutoArrange(bool on) {
     const LONG_PTR style = GetWindowLongPtrA(listView_, GWL_STYLE) & ~static_cast<LONG_PTR>(LVS_AUTOARRANGE);
     SetWindowLongPtrA(listView_, GWL_STYLE, style | (on ? LVS_AUTOARRANGE : 0));
   }
-  long Faults();  // access violations inside the stand-in so far, -1 when it does not answer
-  void ProvokeFault();
+  long Faults() {  // access violations inside the stand-in so far, -1 when it does not answer
+    long count = -1;
+    return Scan("faults", "faults %ld", &count) ? count : -1;
+  }
+  void ProvokeFault() {  // swallowed inside the window procedure; only the count tells
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(control_, standin::kProvokeFaultMessage, 0, 0, SMTO_NORMAL, 10000, &ignored);
+  }
   // Other commands: "addmany N" (icons "Icon 0" to "Icon N-1"), "hang MS" (answered, then the UI thread stops pumping
   // for MS), "pump MS" (the next text request runs a modal loop for MS first, as a slow shell folder does); "ok" when
   // done.
   bool Command(const std::string& command) { return Exchange(command) == std::vector<std::string>{"ok"}; }
-  // One reply line that scanf's `format` reads whole: "pumping" ("pumping %d"),
-  // "moves" ("moves %ld %ld": moves received, and those while LVS_AUTOARRANGE was set), the
-  // benchmark's "floor-capture"/"floor-apply" ("us %lf").
+  // One reply line that scanf's `format` reads whole: "pumping" ("pumping %d"), "moves" ("moves %ld %ld": moves
+  // received, and those while LVS_AUTOARRANGE was set), the benchmark's "floor-capture"/"floor-apply" ("us %lf").
   template <typename... T>
   bool Scan(const std::string& command, const char* format, T*... out) {
     const std::vector<std::string> reply = Exchange(command);
@@ -81,6 +85,6 @@ class StandinDesktop {
 
   kestrin::UniqueHandle process_, mapping_;
   kestrin::MappedView reply_;
-  HWND control_ = nullptr, defView_ = nullptr, listView_ = nullptr;
+  HWND control_ = nullptr, listView_ = nullptr;
   std::mutex mutex_;  // one command at a time: the reply mapping is shared
 };

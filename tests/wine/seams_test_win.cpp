@@ -1,7 +1,6 @@
-// What no user can reach from the window: the shell-side agent handed damaged, reserved,
-// squatted or busy shared buffers and foreign windows; a hung shell; the snapshot's
-// placement failing as the system can; the gamma call on a context without a ramp. The
-// engine runs in this process, its messages caught by the sink instead of boxes.
+// What no user can reach from the window: the shell-side agent handed damaged, reserved, squatted or busy shared
+// buffers and foreign windows; a hung shell; the snapshot's placement failing as the system can. The engine runs in
+// this process, its messages caught by the sink instead of boxes.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -29,13 +28,9 @@ namespace {
 
 std::vector<std::string> g_messages;
 void Collect(const std::string& text) { g_messages.push_back(text); }
+using Texts = std::vector<std::string>;
 std::vector<std::string> Messages() { return std::move(g_messages); }
 
-uint32_t U32(const void* at) {
-  uint32_t v;
-  std::memcpy(&v, at, 4);
-  return v;
-}
 OwnedIconLayout Owned(const std::string& blob) {  // as a capture hands it over: spare zero bytes after it
   OwnedIconLayout layout;
   layout.bytes.reset(new uint8_t[blob.size() + kReceiveSlack]());
@@ -55,9 +50,8 @@ class Seams : public testing::Test {
     SetMessageSink(Collect);
     std::string error;
     ASSERT_TRUE(desktop_ = StandinDesktop::Start(&error)) << error;
-    for (const StandinIcon& icon :
-         std::vector<StandinIcon>{{"Target", 10, 10}, {"Other", 110, 10}, {std::string(300, 'M'), 210, 10}})
-      ASSERT_TRUE(desktop_->AddIcon(icon.label, icon.x, icon.y));
+    ASSERT_TRUE(desktop_->AddIcon("Target", 10, 10) && desktop_->AddIcon("Other", 110, 10) &&
+                desktop_->AddIcon(std::string(300, 'M'), 210, 10));
     const ULONGLONG start = GetTickCount64();
     ASSERT_EQ(1, ConnectAgent(nullptr, &client_, true));
     EXPECT_LT(GetTickCount64() - start, kAgentWakeUpTimeoutMs) << "woken at once, not after the time-out";
@@ -73,20 +67,14 @@ class Seams : public testing::Test {
   // The command as the agent answers it: 1 carried out, 0 refused.
   DWORD_PTR Send(uintptr_t command, LPARAM window = 0) {
     DWORD_PTR result = 99;
-    EXPECT_TRUE(SendMessageTimeoutA(client_.agentWindow, AGENT_MSG, command, window ? window : List(), SMTO_NORMAL,
-                                    15000, &result));
+    if (!window) window = reinterpret_cast<LPARAM>(desktop_->listView());
+    EXPECT_TRUE(SendMessageTimeoutA(client_.agentWindow, AGENT_MSG, command, window, SMTO_NORMAL, 15000, &result));
     return result;
   }
   DWORD_PTR Apply(const std::string& bytes) {
     EXPECT_TRUE(PrepareMemory(static_cast<uint32_t>(bytes.size()) + kTransferSlack, kApplyBufferName, bytes.data(),
                               static_cast<uint32_t>(bytes.size())));
     return Send(AGENT_CMD_APPLY);
-  }
-  LPARAM List() const { return reinterpret_cast<LPARAM>(desktop_->listView()); }
-  std::vector<StandinIcon> Icons() {
-    std::vector<StandinIcon> icons;
-    EXPECT_TRUE(desktop_->Icons(&icons));
-    return icons;
   }
 
   std::unique_ptr<StandinDesktop> desktop_;
@@ -100,12 +88,12 @@ TEST_F(Seams, RecordsAtTheirLimits) {
   const uint8_t* longRecord = captured.bytes.get() + 8 + 2 * kIconRecordSize;
   EXPECT_EQ(std::string(259, 'M') + '\0', std::string(reinterpret_cast<const char*>(longRecord) + 8, 260))
       << "a longer label arrives cut to 259 and terminated";
-  EXPECT_EQ(210u, U32(longRecord));
+  EXPECT_EQ(210u, LoadU32(longRecord));
 
   // Case-insensitive first match; coordinates cut to 16 bits; unknown labels skipped.
   EXPECT_EQ(1u, Apply(IconBlob({{"nobody", 1, 1}, {"target", 70000, -70000}, {"TARGET", 70000, -70000}})));
-  EXPECT_EQ(0x1170, Icons()[0].x);
-  EXPECT_EQ(int16_t(0xEE90), Icons()[0].y);
+  EXPECT_EQ(0x1170, desktop_->Icons()[0].x);
+  EXPECT_EQ(int16_t(0xEE90), desktop_->Icons()[0].y);
   // Auto-arrange is taken off for the apply, its three passes, and put back.
   long before = 0, moves = 0, arranged = 0;
   desktop_->SetAutoArrange(true);
@@ -136,9 +124,9 @@ TEST_F(Seams, CaptureBound) {
 TEST_F(Seams, SharedBuffersThatLie) {
   // The reader's arithmetic is proved natively; here, that the agent gives it the buffer's real extent.
   Apply(With(IconBlob({{"Target", 500, 500}}), 0, 70000));
-  EXPECT_EQ(10, Icons()[0].x) << "a length past the buffer's extent must be refused";
+  EXPECT_EQ(10, desktop_->Icons()[0].x) << "a length past the buffer's extent must be refused";
   Apply(With(IconBlob({{"Target", 20, 30}, {"Other", 600, 600}}), 0, 8 + kIconRecordSize + 100));
-  EXPECT_TRUE(Icons()[0].x == 20 && Icons()[1].x == 110) << "no record past the length word";
+  EXPECT_TRUE(desktop_->Icons()[0].x == 20 && desktop_->Icons()[1].x == 110) << "no record past the length word";
 
   // A capture buffer squatted by an older, smaller object: the stale capture in it must
   // not pass for this one. Reserved, uncommitted memory: refused without a write.
@@ -150,7 +138,8 @@ TEST_F(Seams, SharedBuffersThatLie) {
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(desktop_->AddIcon("Icon " + std::to_string(i), 10 * i, 300));
     std::memcpy(view.get(), "\x20\x02\0\0\2\0\0\0", 8);  // an old two-icon capture
     Send(AGENT_CMD_CAPTURE);
-    EXPECT_EQ(0u, U32(view.get())) << "the stale capture was left to pass for a new one";
+    EXPECT_EQ(0u, LoadU32(static_cast<const uint8_t*>(view.get())))
+        << "the stale capture was left to pass for a new one";
   }
   for (const char* name : {kCaptureBufferName, kApplyBufferName}) {
     kestrin::UniqueHandle reserved(
@@ -161,7 +150,7 @@ TEST_F(Seams, SharedBuffersThatLie) {
     std::memcpy(view.get(), reaching.data(), reaching.size());
     EXPECT_EQ(0u, Send(name == kCaptureBufferName ? AGENT_CMD_CAPTURE : AGENT_CMD_APPLY)) << name;
   }
-  EXPECT_EQ(20, Icons()[0].x);
+  EXPECT_EQ(20, desktop_->Icons()[0].x);
   EXPECT_EQ(0, desktop_->Faults()) << "memory faults inside the shell";
   desktop_->ProvokeFault();
   EXPECT_EQ(1, desktop_->Faults()) << "the fault counter counts";
@@ -175,9 +164,7 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   ASSERT_NE(0u, CaptureIconLayout(nullptr, &client_, &saved));
   ASSERT_TRUE(desktop_->Command("pump 3000"));
   DWORD_PTR firstResult = 0;
-  std::thread first([&, agent = client_.agentWindow] {
-    SendMessageTimeoutA(agent, AGENT_MSG, AGENT_CMD_CAPTURE, List(), SMTO_NORMAL, 15000, &firstResult);
-  });
+  std::thread first([&] { firstResult = Send(AGENT_CMD_CAPTURE); });
   int pumping = 0;
   for (int i = 0; i < 500 && desktop_->Scan("pumping", "pumping %d", &pumping) && !pumping; ++i) Sleep(20);
   if (!pumping) {
@@ -200,20 +187,19 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   EXPECT_EQ(1u, firstResult) << "the first capture completes";
   for (int i = 0; i < 250 && IsWindow(agent); ++i) Sleep(20);
   EXPECT_FALSE(IsWindow(agent)) << "the close is carried out after it";
-  EXPECT_EQ(std::vector<std::string>({"Unable to retrieve icons position", "Unable to set icons position"}),
-            Messages());
+  EXPECT_EQ(Texts({"Unable to retrieve icons position", "Unable to set icons position"}), Messages());
   ASSERT_NE(0u, CaptureIconLayout(nullptr, &client_, &saved)) << "connects again";
 
   InitCommonControls();
   HWND foreign = CreateWindowA(WC_LISTVIEWA, "", LVS_ICON, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
   for (LPARAM window :
-       {reinterpret_cast<LPARAM>(foreign), reinterpret_cast<LPARAM>(desktop_->defView()), LPARAM{0x12345}})
+       {reinterpret_cast<LPARAM>(foreign), reinterpret_cast<LPARAM>(GetParent(desktop_->listView())), LPARAM{0x12345}})
     for (uintptr_t command : {AGENT_CMD_CAPTURE, AGENT_CMD_APPLY}) EXPECT_EQ(0u, Send(command, window)) << window;
   ASSERT_TRUE(PrepareMemory(8 + kIconRecordSize + kTransferSlack, kApplyBufferName,
                             IconBlob({{"Target", 400, 500}}).data(), 8 + kIconRecordSize));
   for (uintptr_t command : {uintptr_t{1}, uintptr_t{4}, ~uintptr_t{0}}) Send(command);
   DestroyWindow(foreign);
-  EXPECT_EQ(10, Icons()[0].x);
+  EXPECT_EQ(10, desktop_->Icons()[0].x);
 
   client_.commandTimeoutMs = 1000;
   ASSERT_TRUE(desktop_->Command("hang 4000"));
@@ -223,8 +209,7 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   EXPECT_EQ(nullptr, stale.bytes.get());
   EXPECT_EQ(0, ApplyIconLayout(nullptr, &client_, saved));
   EXPECT_LT(GetTickCount64() - hung, 3500u) << "each command gave up after its time limit";
-  EXPECT_EQ(std::vector<std::string>({"Unable to retrieve icons position", "Unable to set icons position"}),
-            Messages());
+  EXPECT_EQ(Texts({"Unable to retrieve icons position", "Unable to set icons position"}), Messages());
   while (GetTickCount64() - hung < 4500) Sleep(100);  // the shell answers again
   client_.commandTimeoutMs = 30000;
 
@@ -232,8 +217,7 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   EXPECT_EQ(0,
             ApplyIconLayout(nullptr, &client_,
                             Owned(IconBlob(std::vector<StandinIcon>(kMaxIconRecords + 1, StandinIcon{"Same", 1, 1})))));
-  EXPECT_EQ(std::vector<std::string>(
-                {"Unable to set icons position: the layout holds 10001 icons, more than the 10000 Kestrin restores"}),
+  EXPECT_EQ(Texts({"Unable to set icons position: the layout holds 10001 icons, more than the 10000 Kestrin restores"}),
             Messages());
   EXPECT_FALSE(AgentSessionEnding(&client_, FALSE));
   EXPECT_TRUE(IsWindow(client_.agentWindow)) << "a refused session end keeps the agent";
@@ -261,10 +245,8 @@ TEST(OtherArchitecture, ShellIsRefusedWithoutAHook) {
 // Once the new snapshot is complete, a snapshot is always left under its own name,
 // whatever the calls that put it in place fail with.
 struct PlacementFailure {
-  DWORD replaceError;
-  bool replaceRemovesOld;
-  DWORD moveError;
-  bool saved;
+  DWORD replaceError, moveError;
+  bool replaceRemovesOld, saved;
   static inline PlacementFailure* now;
   static BOOL WINAPI Replace(LPCSTR replaced, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID) {
     if (now->replaceRemovesOld) DeleteFileA(replaced);
@@ -283,10 +265,10 @@ TEST(SnapshotPlacement, FailuresLeaveASnapshotUnderItsName) {
   DEVMODEA mode = {};
   mode.dmSize = sizeof mode;
   const OwnedIconLayout icons = Owned(IconBlob({}));
-  PlacementFailure cases[] = {{ERROR_UNABLE_TO_REMOVE_REPLACED, false, 0, true},
-                              {ERROR_FILE_NOT_FOUND, true, 0, true},
-                              {ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, ERROR_ACCESS_DENIED, true},
-                              {ERROR_SHARING_VIOLATION, false, ERROR_SHARING_VIOLATION, false}};
+  PlacementFailure cases[] = {{ERROR_UNABLE_TO_REMOVE_REPLACED, 0, false, true},
+                              {ERROR_FILE_NOT_FOUND, 0, true, true},
+                              {ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_ACCESS_DENIED, true, true},
+                              {ERROR_SHARING_VIOLATION, ERROR_SHARING_VIOLATION, false, false}};
   for (PlacementFailure& c : cases) {
     SCOPED_TRACE(c.replaceError);
     ASSERT_TRUE(WriteFileBytes(path, "old"));
@@ -299,8 +281,7 @@ TEST(SnapshotPlacement, FailuresLeaveASnapshotUnderItsName) {
   snapshotPlacementCalls = SnapshotPlacementCalls();
   DeleteFileA(path.c_str());
   SetMessageSink(nullptr);
-  EXPECT_EQ(std::vector<std::string>({"Unable to save information : " + SystemText(ERROR_SHARING_VIOLATION)}),
-            Messages());
+  EXPECT_EQ(Texts({"Unable to save information : " + SystemText(ERROR_SHARING_VIOLATION)}), Messages());
 }
 
 }  // namespace
