@@ -83,7 +83,7 @@ UniqueHandle StartProcess(const std::string& program, const std::string& argumen
   std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  startup.dwFlags = output ? STARTF_USESTDHANDLES : 0;
+  startup.dwFlags = STARTF_USESTDHANDLES;  // without `output`, none: the stand-in's "ready" is for scripts/run
   startup.hStdOutput = startup.hStdError = output;
   PROCESS_INFORMATION info = {};
   if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,

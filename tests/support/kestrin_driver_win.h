@@ -23,7 +23,7 @@ std::string WindowText(HWND window);
 std::string SystemText(DWORD error);                               // FormatMessage's text for the error
 std::vector<std::string> FileNames(const std::string& directory);  // plain files, sorted
 // Starts the program from a temporary directory (files must go beside the program, not in
-// the working directory); with `output`, its standard output and error go there.
+// the working directory); its standard output and error go to `output`, or nowhere.
 UniqueHandle StartProcess(const std::string& program, const std::string& arguments, std::string* error,
                           PROCESS_INFORMATION* started = nullptr, HANDLE output = nullptr);
 // Runs the program to its end (60 s at most), standard output and error into *output; its
