@@ -6,6 +6,7 @@
 #define IDD_ABOUT 100
 #define IDD_MAIN 102
 #define IDI_APP 128
+#define SYSCMD_ABOUT 16  // the window menu's "About Kestrin..."; its low four bits are the system's
 
 // Main window controls. OK (IDOK) is hidden and disabled; Exit is IDCANCEL.
 #define IDC_VIEW_CURRENT 1000          // hidden: refreshes the Current panel

@@ -12,7 +12,6 @@
 
 namespace kestrin {
 
-constexpr UINT SYSCMD_ABOUT = 16;
 constexpr DWORD MODE_SETTLE_MS = 2000;
 
 class MainWindow : public Dialog {

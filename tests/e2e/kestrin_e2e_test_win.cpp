@@ -564,7 +564,7 @@ TEST_F(KestrinE2E, AboutBoxAndASmallScreen) {
   k.Press(IDC_APP_ICON, STN_CLICKED);
   ASSERT_TRUE(aboutShows()) << "no About box from the icon";
   close();
-  k.SysCommand(31);
+  k.SysCommand(SYSCMD_ABOUT | 15);  // the low four bits are masked off
   ASSERT_TRUE(aboutShows()) << "no About box from the window menu";
   EXPECT_EQ(k.main(), GetWindow(about, GW_OWNER));
   auto text = [&](int id) { return WindowText(GetDlgItem(about, id)); };
