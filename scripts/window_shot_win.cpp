@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "win_handle_win.h"
@@ -23,16 +25,18 @@ int main(int argc, char** argv) {
   BITMAPINFOHEADER info = {sizeof info, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
   kestrin::ScreenDC screen;
-  HDC memory = CreateCompatibleDC(screen.get());
+  const std::unique_ptr<std::remove_pointer_t<HDC>, decltype(&DeleteDC)> memory(
+      CreateCompatibleDC(screen.get()), &DeleteDC);
+  // Declared after the DC, so destroyed first: deselected by then, as DeleteObject wants.
   kestrin::UniqueResource<HBITMAP, kestrin::GdiObjectTraits<HBITMAP>> bitmap(
       CreateCompatibleBitmap(screen.get(), width, height));
-  HGDIOBJ old = SelectObject(memory, bitmap.get());
+  const HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
+  const bool blitted =
+      BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY);
+  SelectObject(memory.get(), old);  // GetDIBits wants the bitmap out of any DC
   const bool copied =
-      BitBlt(memory, 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY) &&
-      SelectObject(memory, old) &&
-      GetDIBits(memory, bitmap.get(), 0, height, pixels.data(),
-                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == height;
-  DeleteDC(memory);
+      blitted && GetDIBits(memory.get(), bitmap.get(), 0, height, pixels.data(),
+                           reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == height;
   const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof info,
               size = static_cast<DWORD>(pixels.size() * 4);
   BITMAPFILEHEADER file = {0x4D42, headers + size, 0, 0, headers};
