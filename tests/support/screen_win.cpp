@@ -39,12 +39,10 @@ bool ReadDisplayModes(ModeInfo* current, ModeInfo* registry) {
                      &registry->frequency) == 8;
 }
 
-namespace {
-std::string CurrentSize() {
+static std::string CurrentSize() {
   ModeInfo current, registry;
   return ReadDisplayModes(&current, &registry) ? current.Size() : "?";
 }
-}  // namespace
 
 std::string RegistrySize() {
   ModeInfo current, registry;

@@ -92,8 +92,8 @@ TEST_F(Seams, RecordsAtTheirLimits) {
 
   // Case-insensitive first match; coordinates cut to 16 bits; unknown labels skipped.
   EXPECT_EQ(1u, Apply(IconBlob({{"nobody", 1, 1}, {"target", 70000, -70000}, {"TARGET", 70000, -70000}})));
-  EXPECT_EQ(0x1170, desktop_->Icons()[0].x);
-  EXPECT_EQ(int16_t(0xEE90), desktop_->Icons()[0].y);
+  EXPECT_EQ(0x1170, desktop_->Icons().at(0).x);
+  EXPECT_EQ(int16_t(0xEE90), desktop_->Icons().at(0).y);
   // Auto-arrange is taken off for the apply, its three passes, and put back.
   long before = 0, moves = 0, arranged = 0;
   desktop_->SetAutoArrange(true);
@@ -124,9 +124,9 @@ TEST_F(Seams, CaptureBound) {
 TEST_F(Seams, SharedBuffersThatLie) {
   // The reader's arithmetic is proved natively; here, that the agent gives it the buffer's real extent.
   Apply(With(IconBlob({{"Target", 500, 500}}), 0, 70000));
-  EXPECT_EQ(10, desktop_->Icons()[0].x) << "a length past the buffer's extent must be refused";
+  EXPECT_EQ(10, desktop_->Icons().at(0).x) << "a length past the buffer's extent must be refused";
   Apply(With(IconBlob({{"Target", 20, 30}, {"Other", 600, 600}}), 0, 8 + kIconRecordSize + 100));
-  EXPECT_TRUE(desktop_->Icons()[0].x == 20 && desktop_->Icons()[1].x == 110) << "no record past the length word";
+  EXPECT_TRUE(desktop_->Icons().at(0).x == 20 && desktop_->Icons().at(1).x == 110) << "no record past the length word";
 
   // A capture buffer squatted by an older, smaller object: the stale capture in it must
   // not pass for this one. Reserved, uncommitted memory: refused without a write.
@@ -150,7 +150,7 @@ TEST_F(Seams, SharedBuffersThatLie) {
     std::memcpy(view.get(), reaching.data(), reaching.size());
     EXPECT_EQ(0u, Send(name == kCaptureBufferName ? AGENT_CMD_CAPTURE : AGENT_CMD_APPLY)) << name;
   }
-  EXPECT_EQ(20, desktop_->Icons()[0].x);
+  EXPECT_EQ(20, desktop_->Icons().at(0).x);
   EXPECT_EQ(0, desktop_->Faults()) << "memory faults inside the shell";
   desktop_->ProvokeFault();
   EXPECT_EQ(1, desktop_->Faults()) << "the fault counter counts";
@@ -199,7 +199,7 @@ TEST_F(Seams, BusyForeignAndHungShells) {
                             IconBlob({{"Target", 400, 500}}).data(), 8 + kIconRecordSize));
   for (uintptr_t command : {uintptr_t{1}, uintptr_t{4}, ~uintptr_t{0}}) Send(command);
   DestroyWindow(foreign);
-  EXPECT_EQ(10, desktop_->Icons()[0].x);
+  EXPECT_EQ(10, desktop_->Icons().at(0).x);
 
   client_.commandTimeoutMs = 1000;
   ASSERT_TRUE(desktop_->Command("hang 4000"));
