@@ -10,10 +10,13 @@
 #include "main_window_win.h"
 #include "single_instance_win.h"
 #include "uninstall_win.h"
+#include "utf8_win.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InitCommonControls();
-  const kestrin::CommandLine command = kestrin::ParseCommandLine(GetCommandLineA());
+  // UTF-8 of the wide command line: /Run's program may be named outside the code page.
+  const kestrin::CommandLine command =
+      kestrin::ParseCommandLine(kestrin::Narrow(GetCommandLineW()));
   switch (command.mode) {
     case kestrin::CommandMode::kUninstall:
       kestrin::DeleteAllSnapshots();

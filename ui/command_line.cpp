@@ -19,20 +19,21 @@ bool SameSwitch(const std::string& word, const char* name) {
 }
 
 // The next word from `at`, quotes removed (a quoted part may hold spaces), and where the
-// text after it begins.
-std::string NextWord(const std::string& raw, size_t* at) {
+// text after it begins. False at the end of the text; an empty pair of quotes is a word.
+bool NextWord(const std::string& raw, size_t* at, std::string* word) {
   size_t i = *at;
   while (i < raw.size() && IsSpace(raw[i])) ++i;
-  std::string word;
+  word->clear();
+  if (i == raw.size()) return *at = i, false;
   bool quoted = false;
   for (; i < raw.size() && (quoted || !IsSpace(raw[i])); ++i) {
     if (raw[i] == '"')
       quoted = !quoted;
     else
-      word += raw[i];
+      *word += raw[i];
   }
   *at = i;
-  return word;
+  return true;
 }
 
 }  // namespace
@@ -40,13 +41,15 @@ std::string NextWord(const std::string& raw, size_t* at) {
 CommandLine ParseCommandLine(const std::string& raw) {
   CommandLine result;
   size_t at = 0;
-  NextWord(raw, &at);  // the program's own name
-  const std::string first = NextWord(raw, &at);
+  std::string first;
+  NextWord(raw, &at, &first);  // the program's own name
+  NextWord(raw, &at, &first);
   if (SameSwitch(first, "/Uninstall")) {
     result.mode = CommandMode::kUninstall;
   } else if (SameSwitch(first, "/Save") || SameSwitch(first, "/Restore")) {
     result.mode = SameSwitch(first, "/Save") ? CommandMode::kSave : CommandMode::kRestore;
-    for (std::string word; !(word = NextWord(raw, &at)).empty();) {
+    // An empty argument (a batch file's missing %1) is a mistake, not the end of the switches.
+    for (std::string word; NextWord(raw, &at, &word);) {
       bool* part = nullptr;
       if (result.mode == CommandMode::kRestore) {
         if (SameSwitch(word, "/Icons")) part = &result.icons;
@@ -55,7 +58,8 @@ CommandLine ParseCommandLine(const std::string& raw) {
       }
       if (!part) {
         result.mode = CommandMode::kBad;
-        result.error = "unexpected \"" + word + "\" after " + first;
+        result.error = word.empty() ? "an empty argument after " + first
+                                    : "unexpected \"" + word + "\" after " + first;
         return result;
       }
       *part = true;
@@ -63,8 +67,11 @@ CommandLine ParseCommandLine(const std::string& raw) {
   } else if (SameSwitch(first, "/Run")) {
     while (at < raw.size() && IsSpace(raw[at])) ++at;
     result.program = raw.substr(at);
-    result.mode = result.program.empty() ? CommandMode::kBad : CommandMode::kRun;
-    if (result.program.empty()) result.error = "/Run needs a program";
+    std::string name;
+    size_t after = at;
+    const bool named = NextWord(raw, &after, &name) && !name.empty();
+    result.mode = named ? CommandMode::kRun : CommandMode::kBad;
+    if (!named) result.error = "/Run needs a program";
   } else if (!first.empty() && first[0] == '/') {
     result.mode = CommandMode::kBad;
     result.error = "unknown switch \"" + first + "\"";

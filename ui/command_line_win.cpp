@@ -11,10 +11,12 @@
 #include "main_window_win.h"
 #include "message_box_win.h"
 #include "options_file_win.h"
+#include "program_runner_win.h"
 #include "resource_ids.h"
 #include "restore_win.h"
 #include "saved_panel_win.h"
 #include "snapshot_paths_win.h"
+#include "utf8_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
@@ -25,33 +27,36 @@ namespace {
 constexpr size_t kTemplateStyleOffset = 2 * sizeof(WORD) + 2 * sizeof(DWORD);  // 12
 
 // Where the lines go: standard error when the caller redirected it, and the console the
-// program was started from, if any (a windowed program has none of its own).
+// program was started from, if any (a windowed program has none of its own). That console
+// is joined only to write a line: joined, its Ctrl+C or its closing would end Kestrin
+// while /Run waits, before the screen is back.
 class Lines {
  public:
   Lines() {
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
-    if (error && error != INVALID_HANDLE_VALUE && GetFileType(error) != FILE_TYPE_UNKNOWN)
+    if (error && error != INVALID_HANDLE_VALUE && GetFileType(error) != FILE_TYPE_UNKNOWN &&
+        !GetConsoleMode(error, &mode))
       error_ = error;
-    const bool errorIsConsole = error_ && GetConsoleMode(error_, &mode);
-    if (!errorIsConsole && AttachConsole(ATTACH_PARENT_PROCESS))
-      console_.reset(CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr));
   }
 
   void Write(std::string text) {
     // One line each: the system's texts end in a line break of their own.
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     text += "\r\n";
-    for (HANDLE out : {error_, console_.get()}) {
-      DWORD written = 0;
-      if (out) WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    }
+    DWORD written = 0;
+    if (error_) WriteFile(error_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    UniqueHandle console(CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    if (console)
+      WriteFile(console.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    console.reset();
+    FreeConsole();
   }
 
  private:
   HANDLE error_ = nullptr;
-  UniqueHandle console_;
 };
 
 Lines* lines = nullptr;
@@ -116,41 +121,104 @@ void OnRestore(HWND window, AgentClient* agent, const CommandLine& command) {
     RestoreAsTicked(window, agent);
 }
 
-// Remembers the screen, runs the program to its end, puts the screen back: the mode, the
-// settle pause, the icons, then the gamma ramp, which a mode change may have reset.
-DWORD OnRun(HWND window, AgentClient* agent, const std::string& program) {
-  StartupState before;
-  CaptureStartupDisplayMode(&before);
-  GammaRamp ramp{};
-  const bool haveRamp = ReadScreenRamp(&ramp) != 0;
-  if (!haveRamp) Failure("Unable to retrieve gamma adjustment");
-  CaptureIconLayout(window, agent, &before.startupIcons);
+// The screen before /Run's program, and putting it back: the mode, the settle pause, the
+// icons, then the gamma ramp, which a mode change may have reset.
+class ScreenBefore {
+ public:
+  ScreenBefore(HWND window, AgentClient* agent) : window_(window), agent_(agent) {
+    CaptureStartupDisplayMode(&state_);
+    if (!state_.startupModeValid)
+      Failure(WithSystemErrorText("Unable to retrieve display settings", GetLastError()));
+    haveRamp_ = ReadScreenRamp(&ramp_) != 0;
+    if (!haveRamp_) Failure("Unable to retrieve gamma adjustment");
+    CaptureIconLayout(window_, agent_, &state_.startupIcons);
+  }
 
-  std::string commandLine = program;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
-    Failure(WithSystemErrorText("Unable to start " + program, GetLastError()));
+  void PutBack() {
+    if (putBack_) return;
+    putBack_ = true;
+    if (state_.startupModeValid) ApplyDisplayMode(window_, &state_.startupMode);
+    Sleep(MODE_SETTLE_MS);
+    if (state_.startupIcons.bytes) ApplyIconLayout(window_, agent_, state_.startupIcons);
+    // The ramp as it was read; a platform that refuses a ramp read back from the device
+    // (Wine checks its shape) gets the one built from its estimated exponents instead.
+    if (haveRamp_ && !SetScreenRamp(&ramp_) &&
+        !BuildAndSetGamma(EstimateGammaExponent(ramp_.data(), kRedChannel),
+                          EstimateGammaExponent(ramp_.data(), kGreenChannel),
+                          EstimateGammaExponent(ramp_.data(), kBlueChannel)))
+      Failure("Unable to set gamma adjustment");
+  }
+
+ private:
+  HWND window_;
+  AgentClient* agent_;
+  StartupState state_;
+  GammaRamp ramp_{};
+  bool haveRamp_ = false;
+  bool putBack_ = false;
+};
+
+// A hidden top-level window that hears the session end while /Run waits: the screen goes
+// back before the system ends the process.
+class SessionEndWatch {
+ public:
+  explicit SessionEndWatch(ScreenBefore* screen) : screen_(screen) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = Proc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kClass;
+    RegisterClassA(&windowClass);
+    window_ = CreateWindowExA(0, kClass, "Kestrin", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                              windowClass.hInstance, nullptr);
+    if (window_) SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~SessionEndWatch() {
+    if (window_) DestroyWindow(window_);
+  }
+  SessionEndWatch(const SessionEndWatch&) = delete;
+  SessionEndWatch& operator=(const SessionEndWatch&) = delete;
+  bool Ended() const { return ended_; }
+
+ private:
+  static constexpr char kClass[] = "Kestrin.RunWait";
+
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<SessionEndWatch*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == WM_ENDSESSION && wParam && self && !self->ended_) {
+      self->ended_ = true;
+      try {
+        self->screen_->PutBack();
+      } catch (...) {
+        // Out of memory at logoff: nothing more can be done.
+      }
+      return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+
+  ScreenBefore* screen_;
+  HWND window_ = nullptr;
+  bool ended_ = false;
+};
+
+// Remembers the screen, runs the program and all it starts to their end (pumping messages:
+// a broadcast sent meanwhile must not hang), puts the screen back.
+DWORD OnRun(HWND window, AgentClient* agent, const std::string& program) {
+  ScreenBefore screen(window, agent);
+  ProgramRun run;
+  std::string error;
+  if (!run.Start(program, &error)) {
+    Failure(error);
     return 1;
   }
-  UniqueHandle process(info.hProcess), thread(info.hThread);
-  WaitForSingleObject(process.get(), INFINITE);
-  DWORD code = 1;
-  GetExitCodeProcess(process.get(), &code);
-
-  if (before.startupModeValid) ApplyDisplayMode(window, &before.startupMode);
-  Sleep(MODE_SETTLE_MS);
-  if (before.startupIcons.bytes) ApplyIconLayout(window, agent, before.startupIcons);
-  // The ramp as it was read; a platform that refuses a ramp read back from the device
-  // (Wine checks its shape) gets the one built from its estimated exponents instead.
-  if (haveRamp && !SetScreenRamp(&ramp) &&
-      !BuildAndSetGamma(EstimateGammaExponent(ramp.data(), kRedChannel),
-                        EstimateGammaExponent(ramp.data(), kGreenChannel),
-                        EstimateGammaExponent(ramp.data(), kBlueChannel)))
-    Failure("Unable to set gamma adjustment");
-  return code;
+  SessionEndWatch session(&screen);
+  if (!run.Wait([&session] { return session.Ended(); })) {
+    // The session ended: the screen is back, and the program's end will not be seen.
+    ++failures;
+    return 1;
+  }
+  screen.PutBack();
+  return run.ExitCode();
 }
 
 }  // namespace
@@ -160,7 +228,7 @@ int RunCommandLine(const CommandLine& command) {
   lines = &output;
   failures = 0;
   if (command.mode == CommandMode::kBad) {
-    output.Write(command.error);
+    output.Write(Narrow(Widen(command.error), CP_ACP));  // the lines are in the code page
     output.Write(kCommandLineUsage);
     lines = nullptr;
     return 2;

@@ -17,12 +17,13 @@ bool Load(HWND window, LoadedSnapshot* loaded) {
 void RestoreParts(HWND window, AgentClient* agent, bool gamma, bool mode, bool icons) {
   LoadedSnapshot loaded;
   if (!Load(window, &loaded)) return;
-  if (gamma) ApplyGamma(window, loaded.gamma);
   if (mode) {
     ApplyDisplayMode(window, &loaded.mode);
     Sleep(MODE_SETTLE_MS);
   }
   if (icons) ApplyIconLayout(window, agent, loaded.icons);
+  // Last: most drivers reset the ramp on a mode change.
+  if (gamma) ApplyGamma(window, loaded.gamma);
 }
 
 void RestoreAsTicked(HWND window, AgentClient* agent) {

@@ -18,8 +18,8 @@ struct LoadedSnapshot {
 
 bool Load(HWND window, LoadedSnapshot* loaded);
 
-// From the snapshot, as chosen: the gamma, then the display mode and the settle pause,
-// then the icons. Each failure is shown by the step that meets it.
+// From the snapshot, as chosen: the display mode and the settle pause, the icons, then the
+// gamma. Each failure is shown by the step that meets it.
 void RestoreParts(HWND window, AgentClient* agent, bool gamma, bool mode, bool icons);
 // The parts whose "Restore ... when Restore Saved button pressed" box is ticked.
 void RestoreAsTicked(HWND window, AgentClient* agent);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
@@ -41,13 +42,30 @@ std::string Options(int icons, int resolution, int gamma) {
          "\r\nCHECK_GAMMA=" + std::to_string(gamma) + "\r\n";
 }
 
+bool MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments,
+                  const std::string& folder) {
+  IShellLinkA* link = nullptr;
+  IPersistFile* file = nullptr;
+  const std::wstring widePath(path.begin(), path.end());
+  const bool made = SUCCEEDED(CoInitialize(nullptr)) &&
+                    SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                               reinterpret_cast<void**>(&link))) &&
+                    SUCCEEDED(link->SetPath(target.c_str())) && SUCCEEDED(link->SetArguments(arguments.c_str())) &&
+                    SUCCEEDED(link->SetWorkingDirectory(folder.c_str())) &&
+                    SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+                    SUCCEEDED(file->Save(widePath.c_str(), TRUE));
+  if (file) file->Release();
+  if (link) link->Release();
+  return made;
+}
+
 HCURSOR ShownCursor() {
   CURSORINFO info = {};
   info.cbSize = sizeof info;
   return GetCursorInfo(&info) ? info.hCursor : nullptr;
 }
 
-// What a command changed, and when: gamma, display mode (as the Current panel shows it) and icons first changed, the
+// What a command changed, and when: display mode (as the Current panel shows it), icons and gamma first changed, the
 // cursor changed and came back. Each round looks in the reverse of the order they should change in, so a round that
 // sees one change has seen every change that really came before it.
 struct Timeline {
@@ -160,10 +178,10 @@ class KestrinE2E : public testing::Test {
       for (int round = 0;; ++round) {  // one more round once the command is done
         const bool last = done;
         if (t.cursorRound >= 0 && t.cursorBackRound < 0 && ShownCursor() == cursor) t.cursorBackRound = round;
+        if (t.gammaRound < 0 && ReadScreenRamp(&now) && now != ramp) t.gammaRound = round;
         if (t.iconsRound < 0 && desktop_->Scan("moves", "moves %ld %ld", &moves, &ignored) && moves != before)
           t.iconsRound = round, t.icons = tick();
         if (t.modeRound < 0 && k_->Text(IDC_CURRENT_SIZE) != mode) t.modeRound = round, t.mode = tick();
-        if (t.gammaRound < 0 && ReadScreenRamp(&now) && now != ramp) t.gammaRound = round;
         if (t.cursorRound < 0 && ShownCursor() != cursor) t.cursorRound = round, t.cursor = tick();
         t.hourglass = t.hourglass || ShownCursor() == LoadCursorA(nullptr, IDC_WAIT);
         if (last) break;
@@ -313,16 +331,16 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   EXPECT_EQ("1024 x 768", CurrentSizeSettlingAt("1024 x 768"));
   ASSERT_TRUE(k.Click(IDC_APPLY_AND_SAVE));
 
-  // Restore Saved: gamma, then the mode, then after the pause the icons.
+  // Restore Saved: the mode, after the pause the icons, then the gamma, which a driver may reset on a mode change.
   ASSERT_TRUE(SetScreenRamp(IdentityRamp()));
   ASSERT_NO_FATAL_FAILURE(MoveIcons(kIcons));
   const Timeline restore = Record(IDC_RESTORE_SAVED);
   ExpectScreen("1280 x 1024", savedRamp, savedIcons, "Restore Saved");
   EXPECT_EQ("1280 x 1024", RegistrySize());
   ASSERT_TRUE(restore.gammaRound >= 0 && restore.modeRound >= 0 && restore.iconsRound >= 0);
-  EXPECT_LT(restore.gammaRound, restore.modeRound) << "the gamma comes before the display mode";
+  EXPECT_GE(restore.gammaRound, restore.iconsRound) << "the gamma comes after the icons";
   EXPECT_GE(restore.icons - restore.mode, kPauseAtLeastMs) << "the icons come after the pause";
-  EXPECT_LE(restore.cursorRound, restore.gammaRound) << "the wait cursor shows before the gamma changes";
+  EXPECT_LE(restore.cursorRound, restore.modeRound) << "the wait cursor shows before the mode changes";
   // Only the icons ticked: they alone come back, at once (no mode, no pause).
   ASSERT_TRUE(k.Click(IDC_RESTORE_MODE_CHECK) && k.Click(IDC_RESTORE_GAMMA_CHECK));
   ASSERT_TRUE(SetScreenRamp(IdentityRamp()));
@@ -480,17 +498,17 @@ TEST_F(KestrinE2E, SnapshotsHeldDamagedRefusedAndNamedOutsideTheCodePage) {
 // of its parts put back just those; /Run puts back what a program changed and passes its
 // exit code on; /Uninstall deletes the snapshots beside the program; mistakes are one line.
 TEST_F(KestrinE2E, CommandLine) {
-  ASSERT_TRUE(SetScreenRamp(IdentityRamp()));
+  const Ramp saved = ProgramRampOnDisplay(1.3, 1.3, 1.3), darker = ProgramRampOnDisplay(1.6, 1.6, 1.6);
+  ASSERT_TRUE(SetScreenRamp(saved));
   ASSERT_NO_FATAL_FAILURE(StartDesktop(kIcons));
   std::string lines;
   EXPECT_EQ(0, Run("/Save", &lines)) << lines;
   EXPECT_EQ("", lines);
-  const std::string saved = File(dir_->SnapshotPath());
+  const std::string file = File(dir_->SnapshotPath());
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   ASSERT_TRUE(k_->Command(IDC_SAVE_CURRENT));
-  EXPECT_EQ(saved.substr(kRecordSize), File(dir_->SnapshotPath()).substr(kRecordSize)) << "as Save Current";
+  EXPECT_EQ(file.substr(kRecordSize), File(dir_->SnapshotPath()).substr(kRecordSize)) << "as Save Current";
 
-  const Ramp identity = ProgramRampOnDisplay(1.0, 1.0, 1.0), darker = ProgramRampOnDisplay(1.6, 1.6, 1.6);
   auto change = [&] {
     ASSERT_TRUE(SetCurrentSize(1024, 768));
     ASSERT_TRUE(SetScreenRamp(darker));
@@ -501,25 +519,76 @@ TEST_F(KestrinE2E, CommandLine) {
     const char* size;
     const Ramp& ramp;
   } restores[] = {{"/Restore /Icons", "1024 x 768", darker},
-                  {"/restore /GAMMA", "1024 x 768", identity},
-                  {"/Restore /Resolution", "1280 x 1024", identity}};
+                  {"/restore /GAMMA", "1024 x 768", saved},
+                  {"/Restore /Resolution", "1280 x 1024", saved}};
   ASSERT_NO_FATAL_FAILURE(change());
   for (const auto& restore : restores) {  // each part alone, one after the other
     EXPECT_EQ(0, Run(restore.arguments, &lines)) << lines;
     ExpectScreen(restore.size, restore.ramp, kIcons, restore.arguments);
   }
+  // From here on the display's driver resets the ramp on every mode change.
+  ASSERT_TRUE(desktop_->Command("driver 1"));
   ASSERT_NO_FATAL_FAILURE(change());
   EXPECT_EQ(0, Run("/Restore", &lines)) << lines;
-  ExpectScreen("1280 x 1024", identity, kIcons, "/Restore");
+  ExpectScreen("1280 x 1024", saved, kIcons, "/Restore sets the gamma after the mode");
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS)) << "the window's agent link still works";
 
   // A program that changes mode, registry mode, gamma and icons, and ends with 42.
   EXPECT_EQ(42, Run("/Run \"" + ExecutableDirectory() + "standin.exe\" --display 800 600 1.6 42", &lines)) << lines;
   EXPECT_EQ("", lines);
-  ExpectScreen("1280 x 1024", identity, kIcons, "/Run puts the screen back");
+  ExpectScreen("1280 x 1024", saved, kIcons, "/Run puts the screen back");
   EXPECT_EQ("1280 x 1024", RegistrySize());
   EXPECT_EQ(1, Run("/Run C:\\no\\such\\game.exe", &lines));
   EXPECT_EQ(0u, lines.find("Unable to start C:\\no\\such\\game.exe : ")) << lines;
+
+  // A game in a folder of its own, which it must start in, started by a launcher that ends at once; a broadcast sent
+  // meanwhile is answered at once.
+  const std::string game = dir_->path + "My Game\\";
+  ASSERT_TRUE(CreateDirectoryA(game.c_str(), nullptr) && WriteFileBytes(game + "game.dat", "level 1") &&
+              CopyFileA((ExecutableDirectory() + "standin.exe").c_str(), (game + "game.exe").c_str(), TRUE));
+  std::string error;
+  auto run = Kestrin::Start(
+      dir_->File("Kestrin.exe"),
+      "/Run \"" + game + "game.exe\" --needs game.dat --launch --late 3000 --display 800 600 1.6 42", &error);
+  ASSERT_TRUE(run) << error;
+  ASSERT_FALSE(run->TopWindows("Kestrin.RunWait", 20000).empty())
+      << "/Run waits with a window that hears the session end";
+  for (HWND window : run->TopWindows()) {  // all of them, as a broadcast goes
+    const ULONGLONG sent = GetTickCount64();
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(SendMessageTimeoutA(window, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("Environment"), SMTO_NORMAL,
+                                    5000, &answer));
+    EXPECT_LT(GetTickCount64() - sent, 1000u) << "a broadcast waits for the game";
+  }
+  DWORD code = 0;
+  ASSERT_TRUE(run->WaitForExit(30000, &code));
+  EXPECT_EQ(3u, code) << "the launcher's own exit code, once its game has ended";
+  ExpectScreen("1280 x 1024", saved, kIcons, "/Run waits for the game a launcher started");
+
+  // The same game through its shortcut, which names the folder to start in.
+  const std::string link = dir_->File("My Game.lnk");
+  ASSERT_TRUE(MakeShortcut(link, game + "game.exe", "--needs game.dat --display 800 600 1.6 42", game));
+  EXPECT_EQ(42, Run("/Run \"" + link + "\"", &lines)) << lines;
+  ExpectScreen("1280 x 1024", saved, kIcons, "/Run of a shortcut");
+
+  // The session ends while the game runs: the screen goes back before Kestrin is let go.
+  ASSERT_TRUE(run = Kestrin::Start(dir_->File("Kestrin.exe"),
+                                   "/Run \"" + game + "game.exe\" --display 800 600 1.6 0 --hold 5000", &error))
+      << error;
+  ASSERT_EQ("800 x 600", CurrentSizeSettlingAt("800 x 600"));
+  for (UINT message : {WM_QUERYENDSESSION, WM_ENDSESSION}) {
+    for (HWND window : run->TopWindows("Kestrin.RunWait", 20000)) {
+      DWORD_PTR answer = 0;
+      EXPECT_TRUE(SendMessageTimeoutA(window, message, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 15000, &answer));
+      EXPECT_TRUE(message != WM_QUERYENDSESSION || answer == TRUE) << "the session may end";
+    }
+  }
+  ExpectScreen("1280 x 1024", saved, kIcons, "at the session's end");
+  ASSERT_TRUE(run->WaitForExit(15000, &code));
+  EXPECT_EQ(1u, code) << "the game's end was not seen";
+
+  EXPECT_EQ(2, Run("/Restore \"\" /Icons", &lines)) << "a batch file's missing %1";
+  EXPECT_EQ(0u, lines.find("an empty argument after /Restore\r\nusage: ")) << lines;
   EXPECT_EQ(2, Run("/Frobnicate", &lines));
   EXPECT_EQ(
       "unknown switch \"/Frobnicate\"\r\nusage: Kestrin [/Save | /Restore [/Icons] [/Resolution] [/Gamma] | /Run "

@@ -9,6 +9,7 @@
 // sees only its own changes, so the tests ask a fresh process. --display WIDTH HEIGHT [EXPONENT [CODE]] first sets the
 // registry's and the current mode to that size and the ramp to that power curve (scripts/wine-run puts the display back
 // with it after a killed test); with CODE it then moves the desktop's icons and ends with CODE, the screen changed.
+// Before and after --display, steps make it a game as /Run meets it (Game, below).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -51,6 +52,16 @@ WNDPROC g_listviewProc;
 unsigned g_pumpNextTextMs;  // a slow shell folder: the next text request runs a modal loop
 bool g_pumping;
 unsigned g_hangMs;
+bool g_driverResetsRamp;  // as most display drivers do on a mode change
+
+LRESULT CALLBACK ProgmanProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_DISPLAYCHANGE && g_driverResetsRamp) {
+    WORD ramp[3][256];
+    for (int i = 0; i < 256; ++i) ramp[0][i] = ramp[1][i] = ramp[2][i] = static_cast<WORD>(257 * i);
+    SetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp);
+  }
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
 
 LRESULT CALLBACK ListViewHook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == LVM_SETITEMPOSITION || msg == LVM_SETITEMPOSITION32) {
@@ -117,6 +128,7 @@ std::string Run(const std::string& line) {
     return out;
   }
   if (v == "moves") return "moves " + std::to_string(g_moves) + " " + std::to_string(g_movesWhileArranged) + "\n";
+  if (v == "driver" && fields == 2) return g_driverResetsRamp = a != 0, "ok\n";
   if (v == "hang" && fields == 2 && a >= 0) return g_hangMs = static_cast<unsigned>(a), "ok\n";
   if (v == "pump" && fields == 2 && a >= 0) return g_pumpNextTextMs = static_cast<unsigned>(a), "ok\n";
   if (v == "pumping") return std::string("pumping ") + (g_pumping ? "1" : "0") + "\n";
@@ -210,17 +222,55 @@ int Display(int argc, char** argv) {  // argv[0] is "--display"
   return ok && gamma ? 0 : 1;
 }
 
+// A game as /Run meets it, steps in order: --late MS waits; --needs FILE ends with 4 unless FILE is in the folder it
+// was started in; --launch ends at once with 3, having started this program with the rest of the arguments (a
+// launcher); --display as above; --hold MS waits, then ends with --display's code.
+int Game(int argc, char** argv) {
+  int code = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string step = argv[i];
+    if ((step == "--late" || step == "--hold") && i + 1 < argc) {
+      Sleep(std::strtoul(argv[++i], nullptr, 10));
+    } else if (step == "--needs" && i + 1 < argc) {
+      if (GetFileAttributesA(argv[++i]) == INVALID_FILE_ATTRIBUTES) return 4;
+    } else if (step == "--launch") {
+      char self[MAX_PATH] = {};
+      GetModuleFileNameA(nullptr, self, MAX_PATH);
+      std::string line = "\"" + std::string(self) + "\"";
+      for (int j = i + 1; j < argc; ++j) line += std::string(" \"") + argv[j] + "\"";
+      STARTUPINFOA startup{};
+      startup.cb = sizeof startup;
+      PROCESS_INFORMATION info{};
+      if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return 1;
+      CloseHandle(info.hProcess), CloseHandle(info.hThread);
+      return 3;
+    } else if (step == "--display") {
+      int end = i + 1;
+      while (end < argc && std::strncmp(argv[end], "--", 2) != 0) ++end;
+      code = Display(end - i, argv + i);
+      i = end - 1;
+    } else {
+      return Print(STD_ERROR_HANDLE, "standin: unknown step " + step + "\n"), 2;
+    }
+  }
+  return code;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
-  if (__argc >= 2 && std::strcmp(__argv[1], "--display") == 0) return Display(__argc - 1, __argv + 1);
+  if (__argc >= 2 && std::strncmp(__argv[1], "--", 2) == 0 && std::strcmp(__argv[1], "--workerw") != 0)
+    return Game(__argc, __argv);
   AddVectoredExceptionHandler(1, CountFaults);
   const bool workerw = __argc >= 2 && std::strcmp(__argv[1], "--workerw") == 0;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&icc);
   for (const char* name : {"Progman", "SHELLDLL_DefView", "WorkerW", standin::kControlClass}) {
     WNDCLASSA wc{};
-    wc.lpfnWndProc = std::strcmp(name, standin::kControlClass) ? DefWindowProcA : ControlProc;
+    wc.lpfnWndProc = !std::strcmp(name, standin::kControlClass) ? ControlProc
+                     : !std::strcmp(name, "Progman")            ? ProgmanProc
+                                                                : DefWindowProcA;
     wc.hInstance = inst;
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = name;

@@ -127,10 +127,25 @@ std::unique_ptr<ProgramDirectory> ProgramDirectory::Create(std::string* error) {
   return directory;
 }
 
+namespace {
+bool RemoveTree(const std::string& directory) {  // with its trailing backslash
+  WIN32_FIND_DATAA entry;
+  UniqueFind search(FindFirstFileA((directory + "*").c_str(), &entry));
+  for (bool more = static_cast<bool>(search); more; more = FindNextFileA(search.get(), &entry)) {
+    const std::string name = entry.cFileName;
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      DeleteFileA((directory + name).c_str());
+    else if (name != "." && name != "..")
+      RemoveTree(directory + name + "\\");
+  }
+  search.reset();
+  return RemoveDirectoryA(directory.c_str());
+}
+}  // namespace
+
 ProgramDirectory::~ProgramDirectory() {
   // A process that just ended may still hold its files for a moment.
-  for (int attempt = 0; attempt < 50 && !path.empty() && !RemoveDirectoryA(path.c_str()); ++attempt, Sleep(100))
-    for (const std::string& name : FileNames(path)) DeleteFileA(File(name).c_str());
+  for (int attempt = 0; attempt < 50 && !path.empty() && !RemoveTree(path); ++attempt) Sleep(100);
 }
 
 std::string ProgramDirectory::SnapshotName() const {
@@ -164,6 +179,19 @@ bool Kestrin::WaitForMainWindow(DWORD timeoutMs) {
     }
   }
   return false;
+}
+
+std::vector<HWND> Kestrin::TopWindows(const char* className, DWORD timeoutMs) const {
+  std::vector<HWND> found;
+  for (const ULONGLONG end = GetTickCount64() + timeoutMs; found.empty(); Sleep(20)) {
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, className, nullptr)) != nullptr;) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(w, &pid);
+      if (pid == info_.dwProcessId) found.push_back(w);
+    }
+    if (GetTickCount64() >= end) break;
+  }
+  return found;
 }
 
 LRESULT Kestrin::Send(UINT message, WPARAM wp, int id) const {

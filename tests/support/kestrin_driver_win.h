@@ -57,6 +57,8 @@ class Kestrin {
            GetExitCodeProcess(process_.get(), exitCode);
   }
   bool SawVisibleWindow() const { return sawVisibleWindow_; }
+  // Its top-level windows (of the class), once there is one (none after `timeoutMs`).
+  std::vector<HWND> TopWindows(const char* className = nullptr, DWORD timeoutMs = 0) const;
   bool WaitForMainWindow(DWORD timeoutMs);
   HWND main() const { return main_; }
 

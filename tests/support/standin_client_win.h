@@ -66,7 +66,8 @@ class StandinDesktop {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(control_, standin::kProvokeFaultMessage, 0, 0, SMTO_NORMAL, 10000, &ignored);
   }
-  // Other commands: "addmany N" (icons "Icon 0" to "Icon N-1"), "hang MS" (answered, then the UI thread stops pumping
+  // Other commands: "addmany N" (icons "Icon 0" to "Icon N-1"), "driver 1" (the identity ramp on every display change,
+  // as most drivers do), "hang MS" (answered, then the UI thread stops pumping
   // for MS), "pump MS" (the next text request runs a modal loop for MS first, as a slow shell folder does); "ok" when
   // done.
   bool Command(const std::string& command) { return Exchange(command) == std::vector<std::string>{"ok"}; }

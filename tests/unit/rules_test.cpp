@@ -9,6 +9,7 @@
 #include "command_line.h"
 #include "display_mode.h"
 #include "link_label_geometry.h"
+#include "program_line.h"
 #include "text_rules.h"
 
 using namespace kestrin;
@@ -92,6 +93,27 @@ TEST(CommandLine, ModesSwitchesAndTheirMistakes) {
   const CommandLine run = ParseCommandLine("\"C:\\My Tools\\Kestrin.exe\" /run  \"C:\\Games\\My Game.exe\" -w \"a b\"");
   EXPECT_EQ(CommandMode::kRun, run.mode);
   EXPECT_EQ("\"C:\\Games\\My Game.exe\" -w \"a b\"", run.program) << "the rest of the line as it was written";
+  for (const char* empty : {"Kestrin /Restore \"\" /Icons", "Kestrin /Run \"\" x"})
+    EXPECT_EQ(CommandMode::kBad, ParseCommandLine(empty).mode) << empty << ": a batch file's missing %1";
+}
+
+TEST(CommandLine, TheProgramRunNamesItsFolderAndItsWaysToBeRead) {
+  const std::vector<ProgramSplit> quoted = ProgramSplits(" \"C:\\My Games\\x.exe\" -w");
+  ASSERT_EQ(1u, quoted.size());
+  EXPECT_EQ("C:\\My Games\\x.exe", quoted[0].program);
+  EXPECT_EQ(" -w", quoted[0].arguments);
+  const std::vector<ProgramSplit> open = ProgramSplits("C:\\Program Files\\x.exe  -w");
+  ASSERT_EQ(3u, open.size()) << "as CreateProcess tries them, shortest first";
+  EXPECT_EQ("C:\\Program", open[0].program);
+  EXPECT_EQ("C:\\Program Files\\x.exe", open[1].program);
+  EXPECT_EQ("  -w", open[1].arguments);
+  EXPECT_EQ("D:\\Games\\X\\", ProgramFolder("D:\\Games\\X\\x.exe"));
+  EXPECT_EQ("D:\\", ProgramFolder("D:\\x.exe")) << "a drive's root keeps its separator";
+  EXPECT_EQ("", ProgramFolder("x.exe")) << "a bare name keeps the current folder";
+  EXPECT_EQ("", ProgramFolder("C:x.exe"));
+  EXPECT_TRUE(IsShortcutName("Game.LNK") && !IsShortcutName("lnk") && !IsShortcutName("game.lnk.exe"));
+  EXPECT_EQ("\"C:\\My Games\\x.exe\"", QuotedArgument("C:\\My Games\\x.exe"));
+  EXPECT_EQ("\"\"", QuotedArgument(""));
 }
 
 TEST(LinkLabelGeometry, FormatUnderlineAndTextDrawn) {
