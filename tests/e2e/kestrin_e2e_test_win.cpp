@@ -571,6 +571,16 @@ TEST_F(KestrinE2E, CommandLine) {
   EXPECT_EQ(42, Run("/Run \"" + link + "\"", &lines)) << lines;
   ExpectScreen("1280 x 1024", saved, kIcons, "/Run of a shortcut");
 
+  // A saved game, a document that the game opens, is started as the shell would start it.
+  const std::string command = "\"" + game + "game.exe\" --needs game.dat --display 800 600 1.6 42";
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CLASSES_ROOT, ".kestrinsave", nullptr, REG_SZ, "KestrinTestSave", 16));
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CLASSES_ROOT, "KestrinTestSave\\shell\\open\\command", nullptr, REG_SZ,
+                                           command.c_str(), static_cast<DWORD>(command.size() + 1)));
+  ASSERT_TRUE(WriteFileBytes(game + "slot 1.kestrinsave", "level 2"));
+  EXPECT_EQ(42, Run("/Run " + game + "slot 1.kestrinsave", &lines)) << lines;
+  ExpectScreen("1280 x 1024", saved, kIcons, "/Run of a document");
+  for (const char* key : {".kestrinsave", "KestrinTestSave"}) RegDeleteTreeA(HKEY_CLASSES_ROOT, key);
+
   // The session ends while the game runs: the screen goes back before Kestrin is let go.
   ASSERT_TRUE(run = Kestrin::Start(dir_->File("Kestrin.exe"),
                                    "/Run \"" + game + "game.exe\" --display 800 600 1.6 0 --hold 5000", &error))
