@@ -31,6 +31,7 @@ bool Prepare(TransferSlot& s, uint32_t size, const char* name, const void* data,
   s.mappingHandle.reset(
       CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name));
   if (!s.mappingHandle) return false;
+  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
   s.mappingView.reset(MapViewOfFile(s.mappingHandle.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
   if (!s.mappingView) {
     Release(s);
@@ -44,6 +45,8 @@ bool Prepare(TransferSlot& s, uint32_t size, const char* name, const void* data,
     const size_t bytes = std::min(size, length);
     if (bytes > s.extent) {
       Release(s);
+      // Tells the caller that waiting for the other holder to let go may help.
+      if (existed) SetLastError(ERROR_ALREADY_EXISTS);
       return false;
     }
     std::memcpy(s.mappingView.get(), data, bytes);
@@ -73,3 +76,5 @@ using namespace kestrin;
 int __stdcall PrepareMemory(uint32_t size, const char* name, const void* data, uint32_t length) {
   return Prepare(slot, size, name, data, length) ? 1 : 0;
 }
+
+void __stdcall ReleaseMemory() { ReleaseTransferSlot(); }

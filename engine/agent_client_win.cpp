@@ -17,6 +17,9 @@ constexpr char kShellWindowClass[] = "ProgMan";
 constexpr char kDefViewClass[] = "SHELLDLL_DefView";
 constexpr char kListViewClass[] = "SysListView32";
 constexpr DWORD kCloseTimeoutMs = 5000;
+// How long an apply waits for another process to let go of an apply buffer too small for it.
+constexpr DWORD kApplyBufferWaitMs = 2000;
+constexpr DWORD kApplyBufferRetryMs = 50;
 
 bool HasClass(HWND window, const char* name) {
   char className[64] = {};
@@ -91,6 +94,18 @@ bool SendAgentCommand(const AgentClient& client, uintptr_t command, DWORD timeou
 bool AgentCommandDone(const AgentClient& client, uintptr_t command) {
   DWORD_PTR result = 0;
   return SendAgentCommand(client, command, client.commandTimeoutMs, &result) && result == 1;
+}
+
+// The apply buffer for `layout`. Another Kestrin (a window beside a command line, or the
+// reverse) may still hold the name with a smaller buffer until its own apply returns.
+bool PrepareApplyBuffer(const OwnedIconLayout& layout) {
+  const ULONGLONG deadline = GetTickCount64() + kApplyBufferWaitMs;
+  while (!PrepareMemory(layout.length + kTransferSlack, kApplyBufferName, layout.bytes.get(),
+                        layout.length)) {
+    if (GetLastError() != ERROR_ALREADY_EXISTS || GetTickCount64() >= deadline) return false;
+    Sleep(kApplyBufferRetryMs);
+  }
+  return true;
 }
 
 int FailConnect(HWND window, bool report) {
@@ -189,10 +204,15 @@ int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& lay
     if (namesView && ViewExtent(namesView.get(), ViewAccess::kWrite) >= layout.namesLength)
       std::memcpy(namesView.get(), layout.names.get(), layout.namesLength);
   }
-  if (!layout.bytes || length < kIconLayoutHeaderSize || !AgentReady(window, client) ||
-      length > kMaxIconLayoutLength ||
-      !PrepareMemory(length + kTransferSlack, kApplyBufferName, layout.bytes.get(), length) ||
-      !AgentCommandDone(*client, AGENT_CMD_APPLY)) {
+  const bool applied = layout.bytes && length >= kIconLayoutHeaderSize &&
+                       AgentReady(window, client) && length <= kMaxIconLayoutLength &&
+                       PrepareApplyBuffer(layout) && AgentCommandDone(*client, AGENT_CMD_APPLY);
+  // Held no longer than the command, not through a message box or until the next apply:
+  // another process's apply, perhaps larger, needs these names free.
+  ReleaseMemory();
+  namesView.reset();
+  namesMapping.reset();
+  if (!applied) {
     ShowMessage(window, "Unable to set icons position", kBoxStop);
     return 0;
   }

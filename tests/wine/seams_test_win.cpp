@@ -151,6 +151,24 @@ TEST_F(Seams, SharedBuffersThatLie) {
     EXPECT_EQ(0u, Send(name == kCaptureBufferName ? AGENT_CMD_CAPTURE : AGENT_CMD_APPLY)) << name;
   }
   EXPECT_EQ(20, desktop_->Icons().at(0).x);
+
+  // An apply holds its buffer no longer than the apply: a later, larger one (the command line beside a window) finds
+  // the name free, or waits, bounded, for an older holder to let it go.
+  ASSERT_EQ(1, ApplyIconLayout(nullptr, &client_, Owned(IconBlob({{"Target", 20, 30}}))));
+  EXPECT_FALSE(kestrin::UniqueHandle(OpenFileMappingA(FILE_MAP_READ, FALSE, kApplyBufferName))) << "still held";
+  kestrin::UniqueHandle older(
+      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 100, kApplyBufferName));
+  const OwnedIconLayout larger = Owned(IconBlob(std::vector<StandinIcon>(20, StandinIcon{"Other", 40, 50})));
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(0, ApplyIconLayout(nullptr, &client_, larger));
+  EXPECT_LT(GetTickCount64() - start, 4000u) << "the wait for the older holder is bounded";
+  EXPECT_EQ(Texts({"Unable to set icons position"}), Messages());
+  std::thread letGo([&] {
+    Sleep(500);
+    older.reset();
+  });
+  EXPECT_EQ(1, ApplyIconLayout(nullptr, &client_, larger));
+  letGo.join();
   EXPECT_EQ(0, desktop_->Faults()) << "memory faults inside the shell";
   desktop_->ProvokeFault();
   EXPECT_EQ(1, desktop_->Faults()) << "the fault counter counts";
