@@ -174,6 +174,13 @@ TEST_F(Seams, SharedBuffersThatLie) {
   EXPECT_EQ(1, desktop_->Faults()) << "the fault counter counts";
 }
 
+// Another process that loads the library and ends (a second start, a command line) leaves this process's hook in
+// place: the teardown's removal of it fails once someone else has removed it.
+TEST_F(Seams, OtherProcessesLeaveOurHook) {
+  std::string output;
+  EXPECT_EQ(2, RunAndRead(ExecutableDirectory() + "Kestrin.exe", "/Frobnicate", &output)) << output;
+}
+
 // A slow shell folder runs a modal loop inside a capture: commands meanwhile are refused
 // at once and a close waits; foreign windows and unknown commands change nothing; a hung
 // shell is given up on; a refused or timed-out capture is never read from the buffer.
