@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "lumiq_win.h"
+#include "user_access_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
@@ -28,10 +29,14 @@ void Release(TransferSlot& s) {
 bool Prepare(TransferSlot& s, uint32_t size, const char* name, const void* data, uint32_t length) {
   // The previous buffer goes first, also when the rest fails.
   Release(s);
-  s.mappingHandle.reset(
-      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name));
+  bool existed = false;
+  {  // the descriptor is freed here, not after the last error below is set
+    UserAccess access;
+    s.mappingHandle.reset(
+        CreateFileMappingA(INVALID_HANDLE_VALUE, access.get(), PAGE_READWRITE, 0, size, name));
+    existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  }
   if (!s.mappingHandle) return false;
-  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
   s.mappingView.reset(MapViewOfFile(s.mappingHandle.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
   if (!s.mappingView) {
     Release(s);

@@ -8,6 +8,7 @@
 #include "icon_names.h"
 #include "lumiq_win.h"
 #include "message_box_win.h"
+#include "user_access_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
@@ -196,7 +197,8 @@ int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& lay
   UniqueHandle namesMapping;
   MappedView namesView;
   if (layout.names && layout.namesLength) {
-    namesMapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+    UserAccess access;
+    namesMapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, access.get(), PAGE_READWRITE, 0,
                                           layout.namesLength, kApplyNamesBufferName));
     if (namesMapping)
       namesView.reset(MapViewOfFile(namesMapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
 #include <commctrl.h>
 
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "kestrin_driver_win.h"
 #include "lumiq_win.h"
 #include "message_box_win.h"
+#include "single_instance_win.h"
 #include "snapshot_file_win.h"
 #include "snapshot_paths_win.h"
 #include "standin_client_win.h"
@@ -265,6 +267,68 @@ TEST(OtherArchitecture, ShellIsRefusedWithoutAHook) {
   EXPECT_EQ(0, SetExplorerHook(0)) << "no hook was installed";
   SetMessageSink(nullptr);
   EXPECT_EQ(std::vector<std::string>({"Unable to access desktop"}), Messages());
+}
+
+// Whether `acl` holds an entry of `type` for `sid` granting all of `mask` (generic rights mapped to `all`).
+bool HasEntry(PACL acl, BYTE type, PSID sid, DWORD mask, DWORD all) {
+  void* at = nullptr;
+  for (WORD i = 0; acl && i < acl->AceCount && GetAce(acl, i, &at); ++i) {
+    const auto* entry = static_cast<ACCESS_ALLOWED_ACE*>(at);  // a label entry is laid out alike
+    GENERIC_MAPPING mapping = {all, all, all, all};
+    DWORD granted = entry->Mask;
+    MapGenericMask(&granted, &mapping);
+    if (entry->Header.AceType == type && (granted & mask) == mask &&
+        EqualSid(const_cast<DWORD*>(&entry->SidStart), sid))
+      return true;
+  }
+  return false;
+}
+
+// What an elevated Kestrin names must open in the user's other processes (the medium shell, a second start).
+void ExpectOpenToTheUser(HANDLE object, DWORD allAccess) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr, label = nullptr;
+  ASSERT_EQ(DWORD{ERROR_SUCCESS},
+            GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION, nullptr,
+                            nullptr, &dacl, &label, &descriptor));
+  kestrin::UniqueLocal owned(descriptor);
+  HANDLE token = nullptr;
+  union {
+    TOKEN_USER user;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  } me;
+  BYTE medium[SECURITY_MAX_SID_SIZE];
+  DWORD meSize = 0, mediumSize = sizeof medium;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  kestrin::UniqueHandle tokenOwner(token);
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, &me, sizeof me, &meSize) &&
+              CreateWellKnownSid(WinMediumLabelSid, nullptr, medium, &mediumSize));
+  EXPECT_TRUE(HasEntry(dacl, ACCESS_ALLOWED_ACE_TYPE, me.user.User.Sid, allAccess, allAccess)) << "closed to the user";
+  EXPECT_TRUE(HasEntry(label, SYSTEM_MANDATORY_LABEL_ACE_TYPE, medium, SYSTEM_MANDATORY_LABEL_NO_WRITE_UP, 0))
+      << "no medium label";
+}
+
+// Wine runs every process with one elevated token: the open from a medium process itself is not shown, only the
+// descriptor that allows it. A mutex this start may not open (another user's, an older elevated one) means one runs.
+TEST(NamedObjects, OpenToTheUser) {
+  constexpr char kInstanceMutex[] = "Kestrin.MainWindow";
+  {
+    SingleInstance first;
+    ASSERT_TRUE(first.Claim());
+    ExpectOpenToTheUser(kestrin::UniqueHandle(OpenMutexA(READ_CONTROL, FALSE, kInstanceMutex)).get(), MUTEX_ALL_ACCESS);
+    ASSERT_TRUE(PrepareMemory(100, kApplyBufferName, nullptr, 0));
+    ExpectOpenToTheUser(kestrin::UniqueHandle(OpenFileMappingA(READ_CONTROL, FALSE, kApplyBufferName)).get(),
+                        SECTION_ALL_ACCESS);
+  }
+  ACL none;
+  SECURITY_DESCRIPTOR closed;
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, &closed, FALSE};
+  ASSERT_TRUE(InitializeAcl(&none, sizeof none, ACL_REVISION) &&
+              InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION) &&
+              SetSecurityDescriptorDacl(&closed, TRUE, &none, FALSE));
+  kestrin::UniqueHandle elsewhere(CreateMutexA(&attributes, FALSE, kInstanceMutex));
+  ASSERT_TRUE(elsewhere);
+  EXPECT_FALSE(SingleInstance().Claim());
 }
 
 // Once the new snapshot is complete, a snapshot is always left under its own name,
