@@ -127,6 +127,10 @@ TEST_F(Seams, SharedBuffersThatLie) {
   // The reader's arithmetic is proved natively; here, that the agent gives it the buffer's real extent.
   Apply(With(IconBlob({{"Target", 500, 500}}), 0, 70000));
   EXPECT_EQ(10, desktop_->Icons().at(0).x) << "a length past the buffer's extent must be refused";
+  // Longer than the bound on icons allows, and really that long: refused before it is copied, whatever its count says.
+  EXPECT_EQ(
+      0u, Apply(With(IconBlob(std::vector<StandinIcon>(kMaxIconRecords + 1, StandinIcon{"Target", 500, 500})), 4, 1)));
+  EXPECT_EQ(10, desktop_->Icons().at(0).x);
   Apply(With(IconBlob({{"Target", 20, 30}, {"Other", 600, 600}}), 0, 8 + kIconRecordSize + 100));
   EXPECT_TRUE(desktop_->Icons().at(0).x == 20 && desktop_->Icons().at(1).x == 110) << "no record past the length word";
 
