@@ -9,13 +9,16 @@
 namespace {
 
 // One copy for every process that loads the library (8 bytes, section "Shared"): the hook
-// the program installed and the program thread to wake. Window-system handles carry 32
+// a program installed last and the program thread to wake. Window-system handles carry 32
 // significant bits on x64 as well, so the hook is kept in 32 bits on both architectures.
 __attribute__((section("Shared"), shared)) volatile uint32_t hookHandle = 0;
 __attribute__((section("Shared"), shared)) volatile uint32_t controllerThreadId = 0;
 
 // Per process.
 HINSTANCE instanceHandle = nullptr;
+// The hook this process installed, the only one it removes. A second start, a command line
+// or /Uninstall load the library too: their ends must not take a running window's hook.
+HHOOK ownHook = nullptr;
 // The program hook (and the program thread) this process last answered with an agent and
 // a wake-up. The library may stay loaded across runs of the program (Wine never unloads
 // it; Windows keeps it while an agent window holds it), so a new hook, not the first
@@ -46,25 +49,26 @@ LRESULT CALLBACK AgentHookProc(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(WidenHook(hook), code, wParam, lParam);
 }
 
-void RemoveRecordedHook() {
-  if (const uint32_t hook = hookHandle) UnhookWindowsHookEx(WidenHook(hook));
-  hookHandle = 0;
+// Removes this process's hook, and the shared record of it unless another process's hook
+// has replaced it there since.
+BOOL RemoveOwnHook() {
+  if (!ownHook) return FALSE;
+  const BOOL removed = UnhookWindowsHookEx(ownHook);
+  __sync_bool_compare_and_swap(&hookHandle, NarrowHook(ownHook), 0u);
+  ownHook = nullptr;
+  return removed;
 }
 
 }  // namespace
 
 int __stdcall SetExplorerHook(uint32_t threadId) {
-  if (threadId == 0) {
-    if (hookHandle == 0) return 0;
-    const BOOL removed = UnhookWindowsHookEx(WidenHook(hookHandle));
-    hookHandle = 0;
-    return removed;
-  }
+  if (threadId == 0) return RemoveOwnHook();
   controllerThreadId = GetCurrentThreadId();
-  // An earlier recorded hook is overwritten, not removed.
+  // An earlier hook of this process is overwritten, not removed.
   HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, AgentHookProc, instanceHandle, threadId);
-  hookHandle = NarrowHook(hook);
   if (!hook) return 0;
+  ownHook = hook;
+  hookHandle = NarrowHook(hook);
   // Makes the hooked thread retrieve a message now, which loads us there.
   return PostThreadMessageA(threadId, WM_NULL, 0, 0);
 }
@@ -75,8 +79,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
       instanceHandle = instance;
       break;
     case DLL_PROCESS_DETACH:
-      // The record is shared: a detach in any process removes the program's hook.
-      RemoveRecordedHook();
+      RemoveOwnHook();
       kestrin::ReleaseTransferSlot();
       kestrin::ReleaseNamesSlot();
       break;

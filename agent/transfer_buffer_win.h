@@ -19,8 +19,8 @@ struct OwnedIconLayout {
 enum class TransferReadResult { kOk, kNotFound, kNotMapped, kBadLength, kOutOfMemory };
 
 // Copies the blob at the start of the named buffer. The length word must describe at least
-// a header and lie within the mapped view, so a damaged or hostile buffer is refused
-// rather than read past. Leaves nothing open or allocated on failure.
+// a header, at most kMaxIconRecords records, and lie within the mapped view, so a damaged or
+// hostile buffer is refused rather than read past. Leaves nothing open or allocated on failure.
 TransferReadResult ReadTransferBuffer(const char* name, OwnedIconLayout* out);
 
 // Copies the names block in the named buffer into `layout` when it belongs to the layout's

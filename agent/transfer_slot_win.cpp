@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "lumiq_win.h"
+#include "user_access_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
@@ -28,8 +29,13 @@ void Release(TransferSlot& s) {
 bool Prepare(TransferSlot& s, uint32_t size, const char* name, const void* data, uint32_t length) {
   // The previous buffer goes first, also when the rest fails.
   Release(s);
-  s.mappingHandle.reset(
-      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name));
+  bool existed = false;
+  {  // the descriptor is freed here, not after the last error below is set
+    UserAccess access;
+    s.mappingHandle.reset(
+        CreateFileMappingA(INVALID_HANDLE_VALUE, access.get(), PAGE_READWRITE, 0, size, name));
+    existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  }
   if (!s.mappingHandle) return false;
   s.mappingView.reset(MapViewOfFile(s.mappingHandle.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
   if (!s.mappingView) {
@@ -44,6 +50,8 @@ bool Prepare(TransferSlot& s, uint32_t size, const char* name, const void* data,
     const size_t bytes = std::min(size, length);
     if (bytes > s.extent) {
       Release(s);
+      // Tells the caller that waiting for the other holder to let go may help.
+      if (existed) SetLastError(ERROR_ALREADY_EXISTS);
       return false;
     }
     std::memcpy(s.mappingView.get(), data, bytes);
@@ -73,3 +81,5 @@ using namespace kestrin;
 int __stdcall PrepareMemory(uint32_t size, const char* name, const void* data, uint32_t length) {
   return Prepare(slot, size, name, data, length) ? 1 : 0;
 }
+
+void __stdcall ReleaseMemory() { ReleaseTransferSlot(); }

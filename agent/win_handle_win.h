@@ -45,6 +45,10 @@ struct MappedViewTraits {
   static bool IsValid(void* p) { return p != nullptr; }
   static void Close(void* p) { UnmapViewOfFile(p); }
 };
+struct LocalMemoryTraits {
+  static bool IsValid(HLOCAL p) { return p != nullptr; }
+  static void Close(HLOCAL p) { LocalFree(p); }
+};
 struct FindHandleTraits {
   static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
   static void Close(HANDLE h) { FindClose(h); }
@@ -57,6 +61,7 @@ struct GdiObjectTraits {
 
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
 using MappedView = UniqueResource<void*, MappedViewTraits>;
+using UniqueLocal = UniqueResource<HLOCAL, LocalMemoryTraits>;
 using UniqueFind = UniqueResource<HANDLE, FindHandleTraits>;
 using UniqueFont = UniqueResource<HFONT, GdiObjectTraits<HFONT>>;
 using UniquePen = UniqueResource<HPEN, GdiObjectTraits<HPEN>>;

@@ -5,7 +5,7 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump -p failed on ${LIBRARY}")
 endif()
 string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)+" table "${exports}")
-foreach(name PrepareMemory SetExplorerHook)
+foreach(name PrepareMemory SetExplorerHook ReleaseMemory)
   if(NOT table MATCHES "\\] ${name}\n")
     message(FATAL_ERROR "export ${name} missing or decorated in:\n${table}")
   endif()
@@ -20,10 +20,12 @@ if(NOT sections MATCHES " Shared +00000008 [^\n]*\n[^\n]*DATA, SHARED")
 endif()
 # Loaded into the shell: the system's DLLs only, and neither the C++ runtime's exception
 # support nor winpthreads, whose TLS callback would run on every thread of the shell.
+# advapi32 reads the token's user for the buffers' descriptor (Windows 7's kernel32 cannot);
+# the shell has it loaded anyway.
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${exports}")
 foreach(import IN LISTS imports)
   string(TOLOWER "${import}" lower)
-  if(NOT lower MATCHES "^dll name: (kernel32|user32|msvcrt)\\.dll$")
+  if(NOT lower MATCHES "^dll name: (kernel32|user32|advapi32|msvcrt)\\.dll$")
     message(FATAL_ERROR "Lumiq.dll imports from outside the system: ${import}")
   endif()
 endforeach()

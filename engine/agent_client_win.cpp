@@ -8,6 +8,7 @@
 #include "icon_names.h"
 #include "lumiq_win.h"
 #include "message_box_win.h"
+#include "user_access_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
@@ -17,6 +18,9 @@ constexpr char kShellWindowClass[] = "ProgMan";
 constexpr char kDefViewClass[] = "SHELLDLL_DefView";
 constexpr char kListViewClass[] = "SysListView32";
 constexpr DWORD kCloseTimeoutMs = 5000;
+// How long an apply waits for another process to let go of an apply buffer too small for it.
+constexpr DWORD kApplyBufferWaitMs = 2000;
+constexpr DWORD kApplyBufferRetryMs = 50;
 
 bool HasClass(HWND window, const char* name) {
   char className[64] = {};
@@ -91,6 +95,18 @@ bool SendAgentCommand(const AgentClient& client, uintptr_t command, DWORD timeou
 bool AgentCommandDone(const AgentClient& client, uintptr_t command) {
   DWORD_PTR result = 0;
   return SendAgentCommand(client, command, client.commandTimeoutMs, &result) && result == 1;
+}
+
+// The apply buffer for `layout`. Another Kestrin (a window beside a command line, or the
+// reverse) may still hold the name with a smaller buffer until its own apply returns.
+bool PrepareApplyBuffer(const OwnedIconLayout& layout) {
+  const ULONGLONG deadline = GetTickCount64() + kApplyBufferWaitMs;
+  while (!PrepareMemory(layout.length + kTransferSlack, kApplyBufferName, layout.bytes.get(),
+                        layout.length)) {
+    if (GetLastError() != ERROR_ALREADY_EXISTS || GetTickCount64() >= deadline) return false;
+    Sleep(kApplyBufferRetryMs);
+  }
+  return true;
 }
 
 int FailConnect(HWND window, bool report) {
@@ -181,7 +197,8 @@ int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& lay
   UniqueHandle namesMapping;
   MappedView namesView;
   if (layout.names && layout.namesLength) {
-    namesMapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+    UserAccess access;
+    namesMapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, access.get(), PAGE_READWRITE, 0,
                                           layout.namesLength, kApplyNamesBufferName));
     if (namesMapping)
       namesView.reset(MapViewOfFile(namesMapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
@@ -189,10 +206,15 @@ int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& lay
     if (namesView && ViewExtent(namesView.get(), ViewAccess::kWrite) >= layout.namesLength)
       std::memcpy(namesView.get(), layout.names.get(), layout.namesLength);
   }
-  if (!layout.bytes || length < kIconLayoutHeaderSize || !AgentReady(window, client) ||
-      length > kMaxIconLayoutLength ||
-      !PrepareMemory(length + kTransferSlack, kApplyBufferName, layout.bytes.get(), length) ||
-      !AgentCommandDone(*client, AGENT_CMD_APPLY)) {
+  const bool applied = layout.bytes && length >= kIconLayoutHeaderSize &&
+                       AgentReady(window, client) && length <= kMaxIconLayoutLength &&
+                       PrepareApplyBuffer(layout) && AgentCommandDone(*client, AGENT_CMD_APPLY);
+  // Held no longer than the command, not through a message box or until the next apply:
+  // another process's apply, perhaps larger, needs these names free.
+  ReleaseMemory();
+  namesView.reset();
+  namesMapping.reset();
+  if (!applied) {
     ShowMessage(window, "Unable to set icons position", kBoxStop);
     return 0;
   }

@@ -1,5 +1,7 @@
 #include "single_instance_win.h"
 
+#include "user_access_win.h"
+
 namespace kestrin {
 namespace {
 
@@ -18,9 +20,14 @@ BOOL CALLBACK BringForwardIfMain(HWND window, LPARAM found) {
 }  // namespace
 
 bool SingleInstance::Claim() {
-  mutex_.reset(CreateMutexA(nullptr, FALSE, kInstanceMutex));
-  // Without the mutex there is no telling: run rather than refuse.
-  if (!mutex_ || GetLastError() != ERROR_ALREADY_EXISTS) return true;
+  UserAccess access;
+  mutex_.reset(CreateMutexA(access.get(), FALSE, kInstanceMutex));
+  const DWORD error = GetLastError();
+  // A mutex this start may not open (another user's in this session, one an elevated
+  // Kestrin made without our descriptor) is a running window all the same. Without the
+  // mutex otherwise there is no telling: run rather than refuse.
+  const bool running = mutex_ ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+  if (!running) return true;
   bool found = false;
   EnumWindows(BringForwardIfMain, reinterpret_cast<LPARAM>(&found));
   return false;

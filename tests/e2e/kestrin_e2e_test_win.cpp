@@ -597,6 +597,13 @@ TEST_F(KestrinE2E, CommandLine) {
   ASSERT_TRUE(run->WaitForExit(15000, &code));
   EXPECT_EQ(1u, code) << "the game's end was not seen";
 
+  // The window last applied three icons; a larger desktop is saved and restored beside it.
+  ASSERT_TRUE(desktop_->Command("addmany 40"));
+  const std::vector<StandinIcon> many = desktop_->Icons();
+  EXPECT_EQ(0, Run("/Save", &lines)) << lines;
+  ASSERT_NO_FATAL_FAILURE(MoveIcons(Offset(many, 5, 5)));
+  EXPECT_EQ(0, Run("/Restore /Icons", &lines)) << lines;
+  ExpectIconsAt(many);
   EXPECT_EQ(2, Run("/Restore \"\" /Icons", &lines)) << "a batch file's missing %1";
   EXPECT_EQ(0u, lines.find("an empty argument after /Restore\r\nusage: ")) << lines;
   EXPECT_EQ(2, Run("/Frobnicate", &lines));

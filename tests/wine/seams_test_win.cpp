@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
 #include <commctrl.h>
 
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "kestrin_driver_win.h"
 #include "lumiq_win.h"
 #include "message_box_win.h"
+#include "single_instance_win.h"
 #include "snapshot_file_win.h"
 #include "snapshot_paths_win.h"
 #include "standin_client_win.h"
@@ -125,6 +127,10 @@ TEST_F(Seams, SharedBuffersThatLie) {
   // The reader's arithmetic is proved natively; here, that the agent gives it the buffer's real extent.
   Apply(With(IconBlob({{"Target", 500, 500}}), 0, 70000));
   EXPECT_EQ(10, desktop_->Icons().at(0).x) << "a length past the buffer's extent must be refused";
+  // Longer than the bound on icons allows, and really that long: refused before it is copied, whatever its count says.
+  EXPECT_EQ(
+      0u, Apply(With(IconBlob(std::vector<StandinIcon>(kMaxIconRecords + 1, StandinIcon{"Target", 500, 500})), 4, 1)));
+  EXPECT_EQ(10, desktop_->Icons().at(0).x);
   Apply(With(IconBlob({{"Target", 20, 30}, {"Other", 600, 600}}), 0, 8 + kIconRecordSize + 100));
   EXPECT_TRUE(desktop_->Icons().at(0).x == 20 && desktop_->Icons().at(1).x == 110) << "no record past the length word";
 
@@ -151,9 +157,34 @@ TEST_F(Seams, SharedBuffersThatLie) {
     EXPECT_EQ(0u, Send(name == kCaptureBufferName ? AGENT_CMD_CAPTURE : AGENT_CMD_APPLY)) << name;
   }
   EXPECT_EQ(20, desktop_->Icons().at(0).x);
+
+  // An apply holds its buffer no longer than the apply: a later, larger one (the command line beside a window) finds
+  // the name free, or waits, bounded, for an older holder to let it go.
+  ASSERT_EQ(1, ApplyIconLayout(nullptr, &client_, Owned(IconBlob({{"Target", 20, 30}}))));
+  EXPECT_FALSE(kestrin::UniqueHandle(OpenFileMappingA(FILE_MAP_READ, FALSE, kApplyBufferName))) << "still held";
+  kestrin::UniqueHandle older(
+      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 100, kApplyBufferName));
+  const OwnedIconLayout larger = Owned(IconBlob(std::vector<StandinIcon>(20, StandinIcon{"Other", 40, 50})));
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(0, ApplyIconLayout(nullptr, &client_, larger));
+  EXPECT_LT(GetTickCount64() - start, 4000u) << "the wait for the older holder is bounded";
+  EXPECT_EQ(Texts({"Unable to set icons position"}), Messages());
+  std::thread letGo([&] {
+    Sleep(500);
+    older.reset();
+  });
+  EXPECT_EQ(1, ApplyIconLayout(nullptr, &client_, larger));
+  letGo.join();
   EXPECT_EQ(0, desktop_->Faults()) << "memory faults inside the shell";
   desktop_->ProvokeFault();
   EXPECT_EQ(1, desktop_->Faults()) << "the fault counter counts";
+}
+
+// Another process that loads the library and ends (a second start, a command line) leaves this process's hook in
+// place: the teardown's removal of it fails once someone else has removed it.
+TEST_F(Seams, OtherProcessesLeaveOurHook) {
+  std::string output;
+  EXPECT_EQ(2, RunAndRead(ExecutableDirectory() + "Kestrin.exe", "/Frobnicate", &output)) << output;
 }
 
 // A slow shell folder runs a modal loop inside a capture: commands meanwhile are refused
@@ -240,6 +271,68 @@ TEST(OtherArchitecture, ShellIsRefusedWithoutAHook) {
   EXPECT_EQ(0, SetExplorerHook(0)) << "no hook was installed";
   SetMessageSink(nullptr);
   EXPECT_EQ(std::vector<std::string>({"Unable to access desktop"}), Messages());
+}
+
+// Whether `acl` holds an entry of `type` for `sid` granting all of `mask` (generic rights mapped to `all`).
+bool HasEntry(PACL acl, BYTE type, PSID sid, DWORD mask, DWORD all) {
+  void* at = nullptr;
+  for (WORD i = 0; acl && i < acl->AceCount && GetAce(acl, i, &at); ++i) {
+    const auto* entry = static_cast<ACCESS_ALLOWED_ACE*>(at);  // a label entry is laid out alike
+    GENERIC_MAPPING mapping = {all, all, all, all};
+    DWORD granted = entry->Mask;
+    MapGenericMask(&granted, &mapping);
+    if (entry->Header.AceType == type && (granted & mask) == mask &&
+        EqualSid(const_cast<DWORD*>(&entry->SidStart), sid))
+      return true;
+  }
+  return false;
+}
+
+// What an elevated Kestrin names must open in the user's other processes (the medium shell, a second start).
+void ExpectOpenToTheUser(HANDLE object, DWORD allAccess) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr, label = nullptr;
+  ASSERT_EQ(DWORD{ERROR_SUCCESS},
+            GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION, nullptr,
+                            nullptr, &dacl, &label, &descriptor));
+  kestrin::UniqueLocal owned(descriptor);
+  HANDLE token = nullptr;
+  union {
+    TOKEN_USER user;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  } me;
+  BYTE medium[SECURITY_MAX_SID_SIZE];
+  DWORD meSize = 0, mediumSize = sizeof medium;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  kestrin::UniqueHandle tokenOwner(token);
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, &me, sizeof me, &meSize) &&
+              CreateWellKnownSid(WinMediumLabelSid, nullptr, medium, &mediumSize));
+  EXPECT_TRUE(HasEntry(dacl, ACCESS_ALLOWED_ACE_TYPE, me.user.User.Sid, allAccess, allAccess)) << "closed to the user";
+  EXPECT_TRUE(HasEntry(label, SYSTEM_MANDATORY_LABEL_ACE_TYPE, medium, SYSTEM_MANDATORY_LABEL_NO_WRITE_UP, 0))
+      << "no medium label";
+}
+
+// Wine runs every process with one elevated token: the open from a medium process itself is not shown, only the
+// descriptor that allows it. A mutex this start may not open (another user's, an older elevated one) means one runs.
+TEST(NamedObjects, OpenToTheUser) {
+  constexpr char kInstanceMutex[] = "Kestrin.MainWindow";
+  {
+    SingleInstance first;
+    ASSERT_TRUE(first.Claim());
+    ExpectOpenToTheUser(kestrin::UniqueHandle(OpenMutexA(READ_CONTROL, FALSE, kInstanceMutex)).get(), MUTEX_ALL_ACCESS);
+    ASSERT_TRUE(PrepareMemory(100, kApplyBufferName, nullptr, 0));
+    ExpectOpenToTheUser(kestrin::UniqueHandle(OpenFileMappingA(READ_CONTROL, FALSE, kApplyBufferName)).get(),
+                        SECTION_ALL_ACCESS);
+  }
+  ACL none;
+  SECURITY_DESCRIPTOR closed;
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, &closed, FALSE};
+  ASSERT_TRUE(InitializeAcl(&none, sizeof none, ACL_REVISION) &&
+              InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION) &&
+              SetSecurityDescriptorDacl(&closed, TRUE, &none, FALSE));
+  kestrin::UniqueHandle elsewhere(CreateMutexA(&attributes, FALSE, kInstanceMutex));
+  ASSERT_TRUE(elsewhere);
+  EXPECT_FALSE(SingleInstance().Claim());
 }
 
 // Once the new snapshot is complete, a snapshot is always left under its own name,
