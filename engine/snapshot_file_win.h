@@ -25,8 +25,8 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
 // The calls a save makes to put the complete new snapshot in place. Tests replace them to
 // fail as the system can; the program never changes them.
 struct SnapshotPlacementCalls {
-  BOOL(WINAPI* replaceFile)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID) = ReplaceFileA;
-  BOOL(WINAPI* moveFile)(LPCSTR, LPCSTR, DWORD) = MoveFileExA;
+  BOOL(WINAPI* replaceFile)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID) = ReplaceFileW;
+  BOOL(WINAPI* moveFile)(LPCWSTR, LPCWSTR, DWORD) = MoveFileExW;
 };
 extern SnapshotPlacementCalls snapshotPlacementCalls;
 

@@ -15,6 +15,7 @@
 #include "restore_win.h"
 #include "saved_panel_win.h"
 #include "snapshot_paths_win.h"
+#include "utf8_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
@@ -105,7 +106,8 @@ void OnSave(HWND window, AgentClient* agent) { SaveSnapshot(window, agent); }
 
 void OnRestore(HWND window, AgentClient* agent, const CommandLine& command) {
   std::string path;
-  if (SnapshotPath(&path) && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+  if (SnapshotPath(&path) &&
+      GetFileAttributesW(WideText(path).c_str()) == INVALID_FILE_ATTRIBUTES) {
     // The window's button stays disabled without a snapshot; here it must be said.
     Failure(WithSystemErrorText("Unable to access information", ERROR_FILE_NOT_FOUND));
     return;

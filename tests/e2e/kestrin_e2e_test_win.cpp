@@ -133,9 +133,16 @@ class KestrinE2E : public testing::Test {
     EXPECT_TRUE(k_->Command(id)) << id;
     return static_cast<LONGLONG>(GetTickCount64() - pressed);
   }
-  // Kestrin's command line to its end: its exit code and its standard error.
-  long Run(const std::string& arguments, std::string* lines) {
-    return RunAndRead(dir_->File("Kestrin.exe"), arguments, lines);
+  // Another program directory inside the test's, removed once the stand-in that holds its Lumiq.dll has gone.
+  const ProgramDirectory* Inner(const std::string& name) {
+    std::string error;
+    inner_.push_back(ProgramDirectory::Create(&error, dir_->File(name + "\\")));
+    EXPECT_TRUE(inner_.back()) << error;
+    return inner_.back().get();
+  }
+  // Kestrin's command line to its end, from the test's directory or `from`: its exit code and its standard error.
+  long Run(const std::string& arguments, std::string* lines, const ProgramDirectory* from = nullptr) {
+    return RunAndRead((from ? from : dir_.get())->File("Kestrin.exe"), arguments, lines);
   }
   // What the screen shows of the window titled `title`, for the README (scripts/screenshots).
   void Screenshot(const std::string& title, const std::string& name) {
@@ -185,6 +192,7 @@ class KestrinE2E : public testing::Test {
 
   ModeInfo start_;  // the registry's mode when the test started
   std::unique_ptr<ProgramDirectory> dir_;
+  std::vector<std::unique_ptr<ProgramDirectory>> inner_;
   std::unique_ptr<StandinDesktop> desktop_;
   std::unique_ptr<Kestrin> k_;
 };
@@ -512,6 +520,20 @@ TEST_F(KestrinE2E, CommandLine) {
   EXPECT_EQ(0, Run("/Restore", &lines)) << lines;
   ExpectScreen("1280 x 1024", identity, kIcons, "/Restore");
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS)) << "the window's agent link still works";
+
+  // From a program folder named outside the code page (Cyrillic "Zhe"): the snapshot and options beside it.
+  const ProgramDirectory* zhe = Inner("\xD0\x96");
+  ASSERT_TRUE(zhe);
+  EXPECT_EQ(0, Run("/Save", &lines, zhe)) << lines;
+  EXPECT_TRUE(FileExists(zhe->SnapshotPath()));
+  ASSERT_TRUE(WriteFileBytes(zhe->File("Kestrin.ini"), Options(0, 0, 1)));
+  ASSERT_NO_FATAL_FAILURE(MoveIcons(Offset(kIcons, 400, 300)));
+  EXPECT_EQ(0, Run("/Restore", &lines, zhe)) << lines;
+  EXPECT_EQ(Offset(kIcons, 400, 300), desktop_->Icons()) << "its options: no icons";
+  EXPECT_EQ(0, Run("/Restore /Icons", &lines, zhe)) << lines;
+  ExpectIconsAt(kIcons);
+  EXPECT_EQ(0, Run("/Uninstall", &lines, zhe)) << lines;
+  EXPECT_FALSE(FileExists(zhe->SnapshotPath()));
 
   // A program that changes mode, registry mode, gamma and icons, and ends with 42.
   EXPECT_EQ(42, Run("/Run \"" + ExecutableDirectory() + "standin.exe\" --display 800 600 1.6 42", &lines)) << lines;
