@@ -190,13 +190,21 @@ static_assert(offsetof(DEVMODEA, dmSize) == kDisplayRecordSizeOffset &&
                   offsetof(DEVMODEA, dmDriverExtra) == kDisplayRecordExtraOffset,
               "the decoder checks the record's own size fields");
 
+DWORD FindSnapshotFile(std::string* path) {
+  std::string snapshot;
+  if (!SnapshotPath(&snapshot)) return GetLastError();
+  for (const std::string& file : {snapshot, SnapshotTempPath(snapshot)})
+    if (Exists(WideText(file))) return *path = file, 0;
+  return ERROR_FILE_NOT_FOUND;
+}
+
 int LoadSnapshot(HWND window, DEVMODEA* mode, OwnedIconLayout* icons, SYSTEMTIME* saveTime,
                  GammaTriple* gamma) {
   *icons = OwnedIconLayout{};
   try {
     std::string path;
     // No path or no file: there is simply no snapshot yet.
-    if (!SnapshotPath(&path) || !Exists(WideText(path))) return 0;
+    if (FindSnapshotFile(&path)) return 0;
     return LoadSnapshotFile(window, WideText(path), mode, icons, saveTime, gamma);
   } catch (const std::exception&) {
     *icons = OwnedIconLayout{};

@@ -60,7 +60,7 @@ bool ProgramDirectoryPath(std::string* directory) {
   std::string modulePath;
   if (!LongModulePath(&modulePath)) return false;
   *directory = ModuleDirectory(modulePath);
-  return true;
+  return !directory->empty() || Refuse(ERROR_BAD_PATHNAME);
 }
 
 }  // namespace kestrin

@@ -16,7 +16,7 @@ bool SnapshotPath(std::string* path);
 bool OptionsPath(std::string* path);
 
 // The directory of the program's long path, with its trailing backslash. False, with the
-// last error set, when the module path can't be read.
+// last error set, when the module path can't be read or names no directory.
 bool ProgramDirectoryPath(std::string* directory);
 
 }  // namespace kestrin

@@ -51,5 +51,7 @@ std::string SnapshotTempPath(const std::string& snapshotPath);
 // True for a snapshot's own file name, COMPUTER_desktop_USER.sav, compared without regard
 // to case. Not for "notes.save", "data.savings" or another program's "other.sav".
 bool IsSnapshotFileName(const std::string& name);
+// The same for the name of a save's temporary file, COMPUTER_desktop_USER.tmp.
+bool IsSnapshotTempFileName(const std::string& name);
 
 }  // namespace kestrin

@@ -1,10 +1,9 @@
 #include "uninstall_win.h"
 
-#include <windows.h>
-
 #include <cwchar>
 #include <string>
 
+#include "message_box_win.h"
 #include "snapshot_paths_win.h"
 #include "text_rules.h"
 #include "utf8_win.h"
@@ -12,23 +11,35 @@
 
 namespace kestrin {
 
-void DeleteAllSnapshots() {
+void DeleteAllSnapshots(HWND window) {
   std::string directory;
-  if (!ProgramDirectoryPath(&directory) || directory.empty()) return;
+  if (!ProgramDirectoryPath(&directory)) {
+    ShowFailure(window, "Unable to access information", GetLastError());
+    return;
+  }
   // Every deletion goes by full path, so a directory that can't be made current changes
   // nothing about which files go.
   SetCurrentDirectoryW(WideText(directory).c_str());
   WIN32_FIND_DATAW entry;
-  UniqueFind search(FindFirstFileW(WideText(directory + "*.sav").c_str(), &entry));
-  if (!search) return;
+  UniqueFind search(FindFirstFileW(WideText(directory + "*").c_str(), &entry));
+  if (!search) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) ShowFailure(window, "Unable to access information", error);
+    return;
+  }
   do {
-    // The pattern also matches through 8.3 names ("notes.save") and any program's .sav
-    // files: only snapshot names by their long form go.
+    // The long name decides (a "*.sav" pattern would match "notes.save" through its 8.3
+    // name), and only the snapshot's own form goes, not any program's .sav or .tmp files.
     std::string name;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    if (!Utf8Text(entry.cFileName, wcslen(entry.cFileName), &name) || !IsSnapshotFileName(name))
+    if (!Utf8Text(entry.cFileName, wcslen(entry.cFileName), &name) ||
+        !(IsSnapshotFileName(name) || IsSnapshotTempFileName(name)))
       continue;
-    DeleteFileW(WideText(directory + name).c_str());
+    const std::string file = directory + name;
+    if (!DeleteFileW(WideText(file).c_str())) {
+      const DWORD error = GetLastError();
+      ShowFailure(window, "Unable to delete " + AnsiText(file), error);
+    }
   } while (FindNextFileW(search.get(), &entry));
 }
 

@@ -1,7 +1,6 @@
-// Kestrin.exe's entry: the common controls, then by the command line the "/Uninstall"
-// switch, a mode without a window (/Save, /Restore, /Run), or the main window run
-// modally (or, when one already runs, that one brought forward); the program ends when
-// it closes.
+// Kestrin.exe's entry: the common controls, then by the command line a mode without a
+// window (/Uninstall, /Save, /Restore, /Run), or the main window run modally (or, when one
+// already runs, that one brought forward); the program ends when it closes.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -9,15 +8,11 @@
 #include "command_line_win.h"
 #include "main_window_win.h"
 #include "single_instance_win.h"
-#include "uninstall_win.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InitCommonControls();
   const kestrin::CommandLine command = kestrin::ParseCommandLine(GetCommandLineA());
   switch (command.mode) {
-    case kestrin::CommandMode::kUninstall:
-      kestrin::DeleteAllSnapshots();
-      return 0;
     case kestrin::CommandMode::kWindow:
       break;
     default:

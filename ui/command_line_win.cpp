@@ -14,8 +14,8 @@
 #include "resource_ids.h"
 #include "restore_win.h"
 #include "saved_panel_win.h"
-#include "snapshot_paths_win.h"
-#include "utf8_win.h"
+#include "snapshot_file_win.h"
+#include "uninstall_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
@@ -102,12 +102,13 @@ class HiddenMainDialog {
 };
 
 // One handler per switch, named after it (/Save: OnSave).
+void OnUninstall(HWND window) { DeleteAllSnapshots(window); }
+
 void OnSave(HWND window, AgentClient* agent) { SaveSnapshot(window, agent); }
 
 void OnRestore(HWND window, AgentClient* agent, const CommandLine& command) {
   std::string path;
-  if (SnapshotPath(&path) &&
-      GetFileAttributesW(WideText(path).c_str()) == INVALID_FILE_ATTRIBUTES) {
+  if (FindSnapshotFile(&path) == ERROR_FILE_NOT_FOUND) {
     // The window's button stays disabled without a snapshot; here it must be said.
     Failure(WithSystemErrorText("Unable to access information", ERROR_FILE_NOT_FOUND));
     return;
@@ -172,7 +173,9 @@ int RunCommandLine(const CommandLine& command) {
   {
     HiddenMainDialog dialog;
     AgentClient agent;
-    if (!dialog.hwnd()) {
+    if (command.mode == CommandMode::kUninstall) {
+      OnUninstall(dialog.hwnd());  // needs none of the controls
+    } else if (!dialog.hwnd()) {
       Failure("Unable to create the program's controls");
     } else if (command.mode == CommandMode::kSave) {
       OnSave(dialog.hwnd(), &agent);

@@ -548,13 +548,25 @@ TEST_F(KestrinE2E, CommandLine) {
       "PROGRAM [ARGUMENTS...] | /Uninstall]\r\n",
       lines);
 
-  // /Uninstall: every snapshot beside the program, nothing else.
+  // The temporary file a failed save keeps when it is the only copy left is restored from.
+  const std::string snapshot = dir_->SnapshotPath(), temp = snapshot.substr(0, snapshot.size() - 4) + ".tmp";
+  ASSERT_TRUE(MoveFileA(snapshot.c_str(), temp.c_str()));
+  ASSERT_NO_FATAL_FAILURE(MoveIcons(Offset(kIcons, 400, 300)));
+  EXPECT_EQ(0, Run("/Restore /Icons", &lines)) << lines;
+  ExpectIconsAt(kIcons);
+
+  // /Uninstall: every snapshot beside the program and a save's temporary one, nothing else; one held open is named.
   k_.reset();
-  const std::string other = dir_->File("PC1_desktop_anna.sav"), notes = dir_->File("notes.txt");
-  ASSERT_TRUE(WriteFileBytes(other, "snapshot") && WriteFileBytes(notes, "notes"));
-  EXPECT_EQ(0, Run("/UNINSTALL", &lines)) << lines;
-  EXPECT_FALSE(FileExists(dir_->SnapshotPath()) || FileExists(other));
-  EXPECT_TRUE(FileExists(notes));
+  const std::string held = dir_->File("PC2_desktop_bob.sav");
+  for (const char* name : {"PC1_desktop_anna.sav", "PC2_desktop_bob.sav", "notes.tmp"})
+    ASSERT_TRUE(WriteFileBytes(dir_->File(name), name));
+  ASSERT_TRUE(WriteFileBytes(snapshot, "snapshot"));
+  kestrin::UniqueHandle holder(CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  EXPECT_EQ(1, Run("/UNINSTALL", &lines));
+  EXPECT_EQ("Unable to delete " + held + " : " + SystemText(ERROR_SHARING_VIOLATION), lines);
+  EXPECT_EQ(std::vector<std::string>({"Kestrin.exe", "Lumiq.dll", "PC2_desktop_bob.sav", "notes.tmp"}),
+            FileNames(dir_->path));
 }
 
 // The About box from the window menu and from the program's icon, with its link; and on a

@@ -64,13 +64,16 @@ TEST(SaveTime, TwoDigitFieldsAndTheYearInFull) {
   EXPECT_EQ("05/03/2005 - 21:07:09", SaveTimeText(CalendarTime{2005, 3, 5, 21, 7, 9}));
 }
 
-TEST(SnapshotNames, OnlyComputerDesktopUserSavWithoutRegardToCase) {
+TEST(SnapshotNames, OnlyComputerDesktopUserSavOrTmpWithoutRegardToCase) {
   for (const char* name : {"PC1_desktop_anna.sav", "pc2_DESKTOP_bob.SAV", "A_desktop_b.Sav",
                            "PC1_desktop_a_desktop_b.sav", "FIFTEEN-CHARSXX_desktop_u.sav",
                            // a computer name of 15 characters in 28 bytes
                            "\xD0\x9F\xD0\x9A-\xD0\x98\xD0\x92\xD0\x90\xD0\x9D-"
-                           "\xD0\x9F\xD0\x95\xD0\xA2\xD0\xA0\xD0\x9E\xD0\x92\xD0\x90_desktop_u.sav"})
+                           "\xD0\x9F\xD0\x95\xD0\xA2\xD0\xA0\xD0\x9E\xD0\x92\xD0\x90_desktop_u.sav"}) {
     EXPECT_TRUE(IsSnapshotFileName(name)) << name;
+    const std::string temp = SnapshotTempPath(name);  // a save's temporary file beside it
+    EXPECT_TRUE(IsSnapshotTempFileName(temp) && !IsSnapshotFileName(temp) && !IsSnapshotTempFileName(name)) << temp;
+  }
   for (const char* name : {"other.sav", "_desktop_anna.sav", "PC1_desktop_.sav", "PC1_desktop_anna.sav.tmp",
                            "PC1_desktopanna.sav", "SIXTEEN-CHARSXXX_desktop_u.sav", ""})
     EXPECT_FALSE(IsSnapshotFileName(name)) << name;
