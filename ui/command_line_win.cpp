@@ -108,9 +108,9 @@ void OnSave(HWND window, AgentClient* agent) { SaveSnapshot(window, agent); }
 
 void OnRestore(HWND window, AgentClient* agent, const CommandLine& command) {
   std::string path;
-  if (FindSnapshotFile(&path) == ERROR_FILE_NOT_FOUND) {
-    // The window's button stays disabled without a snapshot; here it must be said.
-    Failure(WithSystemErrorText("Unable to access information", ERROR_FILE_NOT_FOUND));
+  if (const DWORD error = FindSnapshotFile(&path)) {
+    // The window's button stays disabled without a snapshot or its path; here it must be said.
+    Failure(WithSystemErrorText("Unable to access information", error));
     return;
   }
   if (command.icons || command.resolution || command.gamma)

@@ -534,6 +534,14 @@ TEST_F(KestrinE2E, CommandLine) {
   ExpectIconsAt(kIcons);
   EXPECT_EQ(0, Run("/Uninstall", &lines, zhe)) << lines;
   EXPECT_FALSE(FileExists(zhe->SnapshotPath()));
+  // A program folder so deep that the snapshot's path cannot be built, though Kestrin.exe's fits 259 characters.
+  const ProgramDirectory* deep = Inner(std::string(259 - 12 - dir_->path.size(), 'd'));
+  ASSERT_TRUE(deep);
+  const std::string tooLong = SystemText(ERROR_FILENAME_EXCED_RANGE);
+  EXPECT_EQ(1, Run("/Save", &lines, deep));
+  EXPECT_EQ("Unable to save information : " + tooLong, lines);
+  EXPECT_EQ(1, Run("/Restore", &lines, deep));
+  EXPECT_EQ("Unable to access information : " + tooLong, lines);
 
   // A program that changes mode, registry mode, gamma and icons, and ends with 42.
   EXPECT_EQ(42, Run("/Run \"" + ExecutableDirectory() + "standin.exe\" --display 800 600 1.6 42", &lines)) << lines;
