@@ -40,6 +40,12 @@ class ComApartment {
   HRESULT result_;
 };
 
+std::string Utf8(const std::wstring& wide) {
+  std::string text;
+  Utf8Text(wide.data(), wide.size(), &text);
+  return text;
+}
+
 bool IsFile(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -57,7 +63,7 @@ std::wstring Expanded(const std::wstring& text) {
 // CreateProcess wants a full path for the start folder.
 std::wstring FullFolder(const std::string& folder) {
   if (folder.empty()) return std::wstring();
-  const std::wstring wide = Widen(folder);
+  const std::wstring wide = WideText(folder);
   const DWORD units = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   std::wstring full(units, L'\0');
   if (units == 0 || GetFullPathNameW(wide.c_str(), units, full.data(), nullptr) >= units)
@@ -100,27 +106,27 @@ bool ProgramRun::Start(const std::string& text, std::string* error) {
   const ComApartment com;
   const std::vector<ProgramSplit> splits = ProgramSplits(text);
   if (splits.empty()) {
-    *error = "Unable to start " + Narrow(Widen(text), CP_ACP);
+    *error = "Unable to start " + AnsiText(text);
     return false;
   }
   // Where blanks leave it open, the program is the first reading that names a file.
   ProgramSplit chosen = splits.front();
   for (const ProgramSplit& split : splits) {
-    if (IsFile(Widen(split.program)) || IsFile(Widen(split.program + ".exe"))) {
+    if (IsFile(WideText(split.program)) || IsFile(WideText(split.program + ".exe"))) {
       chosen = split;
       break;
     }
   }
-  std::wstring file = Widen(chosen.program), arguments = Widen(chosen.arguments);
-  std::wstring commandLine = Widen(text), folder = FullFolder(ProgramFolder(chosen.program));
+  std::wstring file = WideText(chosen.program), arguments = WideText(chosen.arguments);
+  std::wstring commandLine = WideText(text), folder = FullFolder(ProgramFolder(chosen.program));
   Shortcut link;
   const bool shortcut = IsShortcutName(chosen.program);
   if (shortcut && ReadShortcut(file, &link)) {
     // Started like any program, so that it runs in the job.
     file = link.target;
     arguments = (link.arguments.empty() ? L"" : L" " + link.arguments) + arguments;
-    commandLine = Widen(QuotedArgument(Narrow(link.target))) + arguments;
-    folder = link.folder.empty() ? FullFolder(ProgramFolder(Narrow(link.target))) : link.folder;
+    commandLine = WideText(QuotedArgument(Utf8(link.target))) + arguments;
+    folder = link.folder.empty() ? FullFolder(ProgramFolder(Utf8(link.target))) : link.folder;
   }
   DWORD failure = ERROR_BAD_EXE_FORMAT;
   if (!(shortcut && link.target.empty()) && CreateInJob(commandLine, folder, &failure)) return true;
@@ -129,8 +135,8 @@ bool ProgramRun::Start(const std::string& text, std::string* error) {
   if ((failure == ERROR_BAD_EXE_FORMAT || failure == kElevationRequired) &&
       ShellStart(file, arguments, folder, &failure))
     return true;
-  *error = failure ? WithSystemErrorText("Unable to start " + Narrow(Widen(text), CP_ACP), failure)
-                   : "Unable to follow " + Narrow(Widen(text), CP_ACP) +
+  *error = failure ? WithSystemErrorText("Unable to start " + AnsiText(text), failure)
+                   : "Unable to follow " + AnsiText(text) +
                          ": it was handed to a program that was already running";
   return false;
 }

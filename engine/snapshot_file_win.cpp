@@ -12,6 +12,7 @@
 #include "snapshot_format.h"
 #include "snapshot_paths_win.h"
 #include "text_rules.h"
+#include "utf8_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
@@ -63,14 +64,14 @@ DWORD WriteAll(HANDLE file, const uint8_t* data, size_t size) {
 }
 
 // Writes `bytes` to `path`, created afresh; on failure removes what it created.
-DWORD WriteNewFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+DWORD WriteNewFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return GetLastError();
   DWORD error = WriteAll(file.get(), bytes.data(), bytes.size());
   if (!error && !FlushFileBuffers(file.get())) error = GetLastError();
   file.reset();
-  if (error) DeleteFileA(path.c_str());
+  if (error) DeleteFileW(path.c_str());
   return error;
 }
 
@@ -84,20 +85,20 @@ SnapshotPlacementCalls snapshotPlacementCalls;
 
 namespace {
 
-void CarryAttributes(const std::string& path, DWORD oldAttributes) {
+void CarryAttributes(const std::wstring& path, DWORD oldAttributes) {
   const DWORD carried = oldAttributes & kCarriedAttributes;
-  const DWORD now = GetFileAttributesA(path.c_str());
+  const DWORD now = GetFileAttributesW(path.c_str());
   if (carried && now != INVALID_FILE_ATTRIBUTES && (now & carried) != carried)
-    SetFileAttributesA(path.c_str(), now | carried);
+    SetFileAttributesW(path.c_str(), now | carried);
 }
 
-bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Puts the complete `temp` in the place of `path`. 0 or the system error of the first
 // call that failed.
-DWORD ReplaceWith(const std::string& path, const std::string& temp, bool hadOld,
+DWORD ReplaceWith(const std::wstring& path, const std::wstring& temp, bool hadOld,
                   DWORD oldAttributes) {
   const SnapshotPlacementCalls& calls = snapshotPlacementCalls;
   DWORD error = 0;
@@ -120,16 +121,16 @@ DWORD ReplaceWith(const std::string& path, const std::string& temp, bool hadOld,
   }
   if (!error) error = GetLastError();
   // Neither name holds a snapshot now but the temporary one: a copy is the last resort.
-  if (!Exists(path) && CopyFileA(temp.c_str(), path.c_str(), TRUE)) {
-    DeleteFileA(temp.c_str());
+  if (!Exists(path) && CopyFileW(temp.c_str(), path.c_str(), TRUE)) {
+    DeleteFileW(temp.c_str());
     return 0;
   }
   return error;
 }
 
-int LoadSnapshotFile(HWND window, const std::string& path, DEVMODEA* mode, OwnedIconLayout* icons,
+int LoadSnapshotFile(HWND window, const std::wstring& path, DEVMODEA* mode, OwnedIconLayout* icons,
                      SYSTEMTIME* saveTime, GammaTriple* gamma) {
-  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     ShowFailure(window, kAccessFailed, GetLastError());
@@ -189,15 +190,22 @@ static_assert(offsetof(DEVMODEA, dmSize) == kDisplayRecordSizeOffset &&
                   offsetof(DEVMODEA, dmDriverExtra) == kDisplayRecordExtraOffset,
               "the decoder checks the record's own size fields");
 
+DWORD FindSnapshotFile(std::string* path) {
+  std::string snapshot;
+  if (!SnapshotPath(&snapshot)) return GetLastError();
+  for (const std::string& file : {snapshot, SnapshotTempPath(snapshot)})
+    if (Exists(WideText(file))) return *path = file, 0;
+  return ERROR_FILE_NOT_FOUND;
+}
+
 int LoadSnapshot(HWND window, DEVMODEA* mode, OwnedIconLayout* icons, SYSTEMTIME* saveTime,
                  GammaTriple* gamma) {
   *icons = OwnedIconLayout{};
   try {
     std::string path;
     // No path or no file: there is simply no snapshot yet.
-    if (!SnapshotPath(&path) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-      return 0;
-    return LoadSnapshotFile(window, path, mode, icons, saveTime, gamma);
+    if (FindSnapshotFile(&path)) return 0;
+    return LoadSnapshotFile(window, WideText(path), mode, icons, saveTime, gamma);
   } catch (const std::exception&) {
     *icons = OwnedIconLayout{};
     ShowFailure(window, kReadFailed, 0);
@@ -231,7 +239,8 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
     // The old snapshot is opened as it always was (for writing, no sharing) but kept intact,
     // so a file held by someone else fails here; held until the replacement so nobody
     // mixes in meanwhile.
-    const HANDLE opened = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    const std::wstring snapshot = WideText(path);
+    const HANDLE opened = CreateFileW(snapshot.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD openError = GetLastError();
     UniqueHandle old(opened);
@@ -242,13 +251,13 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
     }
     BY_HANDLE_FILE_INFORMATION oldInfo = {};
     if (hadOld) GetFileInformationByHandle(old.get(), &oldInfo);
-    const std::string temp = SnapshotTempPath(path);
+    const std::wstring temp = WideText(SnapshotTempPath(path));
     DWORD error = WriteNewFile(temp, bytes);
     old.reset();
     if (!error) {
-      error = ReplaceWith(path, temp, hadOld, oldInfo.dwFileAttributes);
+      error = ReplaceWith(snapshot, temp, hadOld, oldInfo.dwFileAttributes);
       // The temporary file is kept only when it is the one copy left.
-      if (error && Exists(path)) DeleteFileA(temp.c_str());
+      if (error && Exists(snapshot)) DeleteFileW(temp.c_str());
     }
     if (error) {
       ShowFailure(window, kSaveFailed, error);

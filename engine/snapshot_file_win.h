@@ -4,14 +4,21 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "gamma_triple.h"
 #include "transfer_buffer_win.h"
 
 namespace kestrin {
 
-// Reads the whole snapshot. 1: the outputs are filled, *icons owns L + 2 bytes, and
-// "Restore Saved" and the three "Apply Saved" buttons are enabled. 0: *icons is empty, the
-// other outputs are untouched, and any failure other than a missing file has been shown.
+// The file a load reads: the snapshot, or when it is missing the temporary file a failed save
+// kept as the only copy left. 0 with *path set; else SnapshotPath's error, or
+// ERROR_FILE_NOT_FOUND when neither file is there.
+DWORD FindSnapshotFile(std::string* path);
+
+// Reads the whole snapshot (FindSnapshotFile's). 1: the outputs are filled, *icons owns L + 2
+// bytes, and "Restore Saved" and the three "Apply Saved" buttons are enabled. 0: *icons is empty,
+// the other outputs are untouched, and any failure other than a missing file has been shown.
 int LoadSnapshot(HWND window, DEVMODEA* mode, OwnedIconLayout* icons, SYSTEMTIME* saveTime,
                  GammaTriple* gamma);
 
@@ -25,8 +32,8 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
 // The calls a save makes to put the complete new snapshot in place. Tests replace them to
 // fail as the system can; the program never changes them.
 struct SnapshotPlacementCalls {
-  BOOL(WINAPI* replaceFile)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID) = ReplaceFileA;
-  BOOL(WINAPI* moveFile)(LPCSTR, LPCSTR, DWORD) = MoveFileExA;
+  BOOL(WINAPI* replaceFile)(LPCWSTR, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID) = ReplaceFileW;
+  BOOL(WINAPI* moveFile)(LPCWSTR, LPCWSTR, DWORD) = MoveFileExW;
 };
 extern SnapshotPlacementCalls snapshotPlacementCalls;
 

@@ -9,9 +9,21 @@ namespace {
 
 constexpr char kSnapshotInfix[] = "_desktop_";
 constexpr char kSnapshotExtension[] = ".sav";
+constexpr char kTempExtension[] = ".tmp";
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The system's count of UTF-8 text: one UTF-16 unit per character, two beyond U+FFFF.
+size_t Utf16Length(const std::string& utf8) {
+  size_t units = 0;
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) ++units;
+    if (byte >= 0xF0) ++units;
+  }
+  return units;
 }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -21,6 +33,21 @@ bool EqualNoCase(const std::string& text, size_t at, const char* word, size_t le
   for (size_t i = 0; i < length; ++i)
     if (Lower(text[at + i]) != word[i]) return false;
   return true;
+}
+
+// COMPUTER_desktop_USER and `suffix`, a four-character extension.
+bool HasSnapshotForm(const std::string& name, const char* suffix) {
+  const size_t extension = sizeof kSnapshotExtension - 1;
+  const size_t infix = sizeof kSnapshotInfix - 1;
+  if (name.size() < extension || !EqualNoCase(name, name.size() - extension, suffix, extension))
+    return false;
+  const size_t stem = name.size() - extension;
+  // Any "_desktop_" that leaves a computer name before it and a user name after it: user
+  // names may themselves contain "_desktop_".
+  for (size_t at = 1;
+       at + infix < stem && Utf16Length(name.substr(0, at)) <= kMaxComputerNameLength; ++at)
+    if (EqualNoCase(name, at, kSnapshotInfix, infix)) return true;
+  return false;
 }
 
 }  // namespace
@@ -52,14 +79,14 @@ bool BuildSnapshotPath(const std::string& longModulePath, const std::string& com
   if (computerName.empty() || userName.empty()) return false;
   std::string result = ModuleDirectory(longModulePath) + computerName + kSnapshotInfix + userName +
                        kSnapshotExtension;
-  if (result.size() >= kPathCapacity) return false;
+  if (Utf16Length(result) >= kPathCapacity) return false;
   *path = std::move(result);
   return true;
 }
 
 bool BuildOptionsPath(const std::string& longModulePath, std::string* path) {
   std::string result = longModulePath.substr(0, longModulePath.rfind('.')) + ".ini";
-  if (result.size() >= kPathCapacity) return false;
+  if (Utf16Length(result) >= kPathCapacity) return false;
   *path = std::move(result);
   return true;
 }
@@ -72,21 +99,16 @@ std::string SaveTimeText(const CalendarTime& t) {
 }
 
 std::string SnapshotTempPath(const std::string& snapshotPath) {
-  return snapshotPath.substr(0, snapshotPath.size() - (sizeof kSnapshotExtension - 1)) + ".tmp";
+  return snapshotPath.substr(0, snapshotPath.size() - (sizeof kSnapshotExtension - 1)) +
+         kTempExtension;
 }
 
 bool IsSnapshotFileName(const std::string& name) {
-  const size_t extension = sizeof kSnapshotExtension - 1;
-  const size_t infix = sizeof kSnapshotInfix - 1;
-  if (name.size() < extension ||
-      !EqualNoCase(name, name.size() - extension, kSnapshotExtension, extension))
-    return false;
-  const size_t stem = name.size() - extension;
-  // Any "_desktop_" that leaves a computer name before it and a user name after it: user
-  // names may themselves contain "_desktop_".
-  for (size_t at = 1; at <= kMaxComputerNameLength && at + infix < stem; ++at)
-    if (EqualNoCase(name, at, kSnapshotInfix, infix)) return true;
-  return false;
+  return HasSnapshotForm(name, kSnapshotExtension);
+}
+
+bool IsSnapshotTempFileName(const std::string& name) {
+  return HasSnapshotForm(name, kTempExtension);
 }
 
 }  // namespace kestrin

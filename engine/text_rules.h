@@ -1,4 +1,5 @@
-// Texts and names of the snapshot and options files. Portable: no <windows.h>.
+// Texts and names of the snapshot and options files. Portable: no <windows.h>. Paths and
+// names are UTF-8, so that characters outside the ANSI code page survive.
 #pragma once
 
 #include <cstddef>
@@ -6,9 +7,9 @@
 
 namespace kestrin {
 
-// Path buffers hold 260 characters, the terminator included.
+// Path buffers hold 260 UTF-16 units, the terminator included.
 constexpr size_t kPathCapacity = 260;
-// NetBIOS computer names have at most 15 characters.
+// NetBIOS computer names have at most 15 characters (UTF-16 units).
 constexpr size_t kMaxComputerNameLength = 15;
 
 // An options value as decimal text: leading blanks, an optional sign, then digits up to the
@@ -21,12 +22,13 @@ int OptionValue(const char* text);
 std::string ModuleDirectory(const std::string& modulePath);
 
 // <directory of the long module path><computer>_desktop_<user>.sav. False, and *path
-// untouched, when a name is empty or the result would not fit kPathCapacity.
+// untouched, when a name is empty or the result would not fit kPathCapacity, counted in
+// UTF-16 units as the system counts it.
 bool BuildSnapshotPath(const std::string& longModulePath, const std::string& computerName,
                        const std::string& userName, std::string* path);
 
 // The long module path cut at its last "." (anywhere in the path), then ".ini". False, and
-// *path untouched, when the result would not fit kPathCapacity.
+// *path untouched, when the result would not fit kPathCapacity (UTF-16 units).
 bool BuildOptionsPath(const std::string& longModulePath, std::string* path);
 
 struct CalendarTime {
@@ -49,5 +51,7 @@ std::string SnapshotTempPath(const std::string& snapshotPath);
 // True for a snapshot's own file name, COMPUTER_desktop_USER.sav, compared without regard
 // to case. Not for "notes.save", "data.savings" or another program's "other.sav".
 bool IsSnapshotFileName(const std::string& name);
+// The same for the name of a save's temporary file, COMPUTER_desktop_USER.tmp.
+bool IsSnapshotTempFileName(const std::string& name);
 
 }  // namespace kestrin

@@ -1,39 +1,46 @@
 #include "uninstall_win.h"
 
-#include <windows.h>
-
-#include <cstring>
+#include <cwchar>
 #include <string>
 
+#include "message_box_win.h"
+#include "snapshot_paths_win.h"
 #include "text_rules.h"
+#include "utf8_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
 
-void DeleteAllSnapshots() {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
-  char* slash = std::strrchr(path, '\\');
-  if (!slash) return;
-  slash[1] = '\0';
-  const std::string directory = path;
+void DeleteAllSnapshots(HWND window) {
+  std::string directory;
+  if (!ProgramDirectoryPath(&directory)) {
+    ShowFailure(window, "Unable to access information", GetLastError());
+    return;
+  }
   // Every deletion goes by full path, so a directory that can't be made current changes
   // nothing about which files go.
-  SetCurrentDirectoryA(directory.c_str());
-  const std::string pattern = directory + "*.sav";
-  if (pattern.size() >= MAX_PATH) return;
-  WIN32_FIND_DATAA entry;
-  UniqueFind search(FindFirstFileA(pattern.c_str(), &entry));
-  if (!search) return;
+  SetCurrentDirectoryW(WideText(directory).c_str());
+  WIN32_FIND_DATAW entry;
+  UniqueFind search(FindFirstFileW(WideText(directory + "*").c_str(), &entry));
+  if (!search) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) ShowFailure(window, "Unable to access information", error);
+    return;
+  }
   do {
-    // The pattern also matches through 8.3 names ("notes.save") and any program's .sav
-    // files: only snapshot names by their long form go.
+    // The long name decides (a "*.sav" pattern would match "notes.save" through its 8.3
+    // name), and only the snapshot's own form goes, not any program's .sav or .tmp files.
+    std::string name;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    if (!IsSnapshotFileName(entry.cFileName)) continue;
-    const std::string file = directory + entry.cFileName;
-    if (file.size() < MAX_PATH) DeleteFileA(file.c_str());
-  } while (FindNextFileA(search.get(), &entry));
+    if (!Utf8Text(entry.cFileName, wcslen(entry.cFileName), &name) ||
+        !(IsSnapshotFileName(name) || IsSnapshotTempFileName(name)))
+      continue;
+    const std::string file = directory + name;
+    if (!DeleteFileW(WideText(file).c_str())) {
+      const DWORD error = GetLastError();
+      ShowFailure(window, "Unable to delete " + AnsiText(file), error);
+    }
+  } while (FindNextFileW(search.get(), &entry));
 }
 
 }  // namespace kestrin

@@ -1,5 +1,5 @@
-// Text crosses into the wide API as UTF-8 on our side, so that no character the system's
-// code page lacks is lost on the way.
+// The program carries paths as UTF-8 (text_rules.h) and hands the system UTF-16: the ANSI
+// functions would turn characters outside the code page into '?'.
 #pragma once
 
 #include <windows.h>
@@ -8,23 +8,14 @@
 
 namespace kestrin {
 
-inline std::wstring Widen(const std::string& utf8) {
-  const int units =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(units > 0 ? units : 0, L'\0');
-  if (units > 0)
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), units);
-  return wide;
-}
+std::wstring WideText(const std::string& utf8);
 
-inline std::string Narrow(const std::wstring& wide, UINT codePage = CP_UTF8) {
-  const int bytes = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
-                                        nullptr, 0, nullptr, nullptr);
-  std::string text(bytes > 0 ? bytes : 0, '\0');
-  if (bytes > 0)
-    WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), bytes,
-                        nullptr, nullptr);
-  return text;
-}
+// False, with the last error set, for what is not valid UTF-16 (a lone surrogate), which
+// no UTF-8 path could name again.
+bool Utf8Text(const wchar_t* text, size_t length, std::string* utf8);
+
+// Messages are ANSI text (MessageBoxA, the command line's lines): characters outside the
+// code page show as '?' there.
+std::string AnsiText(const std::string& utf8);
 
 }  // namespace kestrin

@@ -15,7 +15,8 @@
 #include "resource_ids.h"
 #include "restore_win.h"
 #include "saved_panel_win.h"
-#include "snapshot_paths_win.h"
+#include "snapshot_file_win.h"
+#include "uninstall_win.h"
 #include "utf8_win.h"
 #include "win_handle_win.h"
 
@@ -106,13 +107,15 @@ class HiddenMainDialog {
 };
 
 // One handler per switch, named after it (/Save: OnSave).
+void OnUninstall(HWND window) { DeleteAllSnapshots(window); }
+
 void OnSave(HWND window, AgentClient* agent) { SaveSnapshot(window, agent); }
 
 void OnRestore(HWND window, AgentClient* agent, const CommandLine& command) {
   std::string path;
-  if (SnapshotPath(&path) && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    // The window's button stays disabled without a snapshot; here it must be said.
-    Failure(WithSystemErrorText("Unable to access information", ERROR_FILE_NOT_FOUND));
+  if (const DWORD error = FindSnapshotFile(&path)) {
+    // The window's button stays disabled without a snapshot or its path; here it must be said.
+    Failure(WithSystemErrorText("Unable to access information", error));
     return;
   }
   if (command.icons || command.resolution || command.gamma)
@@ -228,7 +231,7 @@ int RunCommandLine(const CommandLine& command) {
   lines = &output;
   failures = 0;
   if (command.mode == CommandMode::kBad) {
-    output.Write(Narrow(Widen(command.error), CP_ACP));  // the lines are in the code page
+    output.Write(AnsiText(command.error));  // the lines are in the code page
     output.Write(kCommandLineUsage);
     lines = nullptr;
     return 2;
@@ -238,7 +241,9 @@ int RunCommandLine(const CommandLine& command) {
   {
     HiddenMainDialog dialog;
     AgentClient agent;
-    if (!dialog.hwnd()) {
+    if (command.mode == CommandMode::kUninstall) {
+      OnUninstall(dialog.hwnd());  // needs none of the controls
+    } else if (!dialog.hwnd()) {
       Failure("Unable to create the program's controls");
     } else if (command.mode == CommandMode::kSave) {
       OnSave(dialog.hwnd(), &agent);

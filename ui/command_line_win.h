@@ -1,5 +1,5 @@
-// Kestrin without its window: /Save, /Restore and /Run, each failure one line on the
-// console or standard error instead of a message box.
+// Kestrin without its window: /Uninstall, /Save, /Restore and /Run, each failure one line
+// on the console or standard error instead of a message box.
 #pragma once
 
 #include "command_line.h"

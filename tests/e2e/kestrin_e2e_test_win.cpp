@@ -151,9 +151,16 @@ class KestrinE2E : public testing::Test {
     EXPECT_TRUE(k_->Command(id)) << id;
     return static_cast<LONGLONG>(GetTickCount64() - pressed);
   }
-  // Kestrin's command line to its end: its exit code and its standard error.
-  long Run(const std::string& arguments, std::string* lines) {
-    return RunAndRead(dir_->File("Kestrin.exe"), arguments, lines);
+  // Another program directory inside the test's, removed once the stand-in that holds its Lumiq.dll has gone.
+  const ProgramDirectory* Inner(const std::string& name) {
+    std::string error;
+    inner_.push_back(ProgramDirectory::Create(&error, dir_->File(name + "\\")));
+    EXPECT_TRUE(inner_.back()) << error;
+    return inner_.back().get();
+  }
+  // Kestrin's command line to its end, from the test's directory or `from`: its exit code and its standard error.
+  long Run(const std::string& arguments, std::string* lines, const ProgramDirectory* from = nullptr) {
+    return RunAndRead((from ? from : dir_.get())->File("Kestrin.exe"), arguments, lines);
   }
   // What the screen shows of the window titled `title`, for the README (scripts/screenshots).
   void Screenshot(const std::string& title, const std::string& name) {
@@ -203,6 +210,7 @@ class KestrinE2E : public testing::Test {
 
   ModeInfo start_;  // the registry's mode when the test started
   std::unique_ptr<ProgramDirectory> dir_;
+  std::vector<std::unique_ptr<ProgramDirectory>> inner_;
   std::unique_ptr<StandinDesktop> desktop_;
   std::unique_ptr<Kestrin> k_;
 };
@@ -533,6 +541,28 @@ TEST_F(KestrinE2E, CommandLine) {
   ExpectScreen("1280 x 1024", saved, kIcons, "/Restore sets the gamma after the mode");
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS)) << "the window's agent link still works";
 
+  // From a program folder named outside the code page (Cyrillic "Zhe"): the snapshot and options beside it.
+  const ProgramDirectory* zhe = Inner("\xD0\x96");
+  ASSERT_TRUE(zhe);
+  EXPECT_EQ(0, Run("/Save", &lines, zhe)) << lines;
+  EXPECT_TRUE(FileExists(zhe->SnapshotPath()));
+  ASSERT_TRUE(WriteFileBytes(zhe->File("Kestrin.ini"), Options(0, 0, 1)));
+  ASSERT_NO_FATAL_FAILURE(MoveIcons(Offset(kIcons, 400, 300)));
+  EXPECT_EQ(0, Run("/Restore", &lines, zhe)) << lines;
+  EXPECT_EQ(Offset(kIcons, 400, 300), desktop_->Icons()) << "its options: no icons";
+  EXPECT_EQ(0, Run("/Restore /Icons", &lines, zhe)) << lines;
+  ExpectIconsAt(kIcons);
+  EXPECT_EQ(0, Run("/Uninstall", &lines, zhe)) << lines;
+  EXPECT_FALSE(FileExists(zhe->SnapshotPath()));
+  // A program folder so deep that the snapshot's path cannot be built, though Kestrin.exe's fits 259 characters.
+  const ProgramDirectory* deep = Inner(std::string(259 - 12 - dir_->path.size(), 'd'));
+  ASSERT_TRUE(deep);
+  const std::string tooLong = SystemText(ERROR_FILENAME_EXCED_RANGE);
+  EXPECT_EQ(1, Run("/Save", &lines, deep));
+  EXPECT_EQ("Unable to save information : " + tooLong, lines);
+  EXPECT_EQ(1, Run("/Restore", &lines, deep));
+  EXPECT_EQ("Unable to access information : " + tooLong, lines);
+
   // A program that changes mode, registry mode, gamma and icons, and ends with 42.
   EXPECT_EQ(42, Run("/Run \"" + ExecutableDirectory() + "standin.exe\" --display 800 600 1.6 42", &lines)) << lines;
   EXPECT_EQ("", lines);
@@ -612,13 +642,25 @@ TEST_F(KestrinE2E, CommandLine) {
       "PROGRAM [ARGUMENTS...] | /Uninstall]\r\n",
       lines);
 
-  // /Uninstall: every snapshot beside the program, nothing else.
+  // The temporary file a failed save keeps when it is the only copy left is restored from.
+  const std::string snapshot = dir_->SnapshotPath(), temp = snapshot.substr(0, snapshot.size() - 4) + ".tmp";
+  ASSERT_TRUE(MoveFileA(snapshot.c_str(), temp.c_str()));
+  ASSERT_NO_FATAL_FAILURE(MoveIcons(Offset(kIcons, 400, 300)));
+  EXPECT_EQ(0, Run("/Restore /Icons", &lines)) << lines;
+  ExpectIconsAt(many);
+
+  // /Uninstall: every snapshot beside the program and a save's temporary one, nothing else; one held open is named.
   k_.reset();
-  const std::string other = dir_->File("PC1_desktop_anna.sav"), notes = dir_->File("notes.txt");
-  ASSERT_TRUE(WriteFileBytes(other, "snapshot") && WriteFileBytes(notes, "notes"));
-  EXPECT_EQ(0, Run("/UNINSTALL", &lines)) << lines;
-  EXPECT_FALSE(FileExists(dir_->SnapshotPath()) || FileExists(other));
-  EXPECT_TRUE(FileExists(notes));
+  const std::string held = dir_->File("PC2_desktop_bob.sav");
+  for (const char* name : {"PC1_desktop_anna.sav", "PC2_desktop_bob.sav", "notes.tmp"})
+    ASSERT_TRUE(WriteFileBytes(dir_->File(name), name));
+  ASSERT_TRUE(WriteFileBytes(snapshot, "snapshot"));
+  kestrin::UniqueHandle holder(CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  EXPECT_EQ(1, Run("/UNINSTALL", &lines));
+  EXPECT_EQ("Unable to delete " + held + " : " + SystemText(ERROR_SHARING_VIOLATION), lines);
+  EXPECT_EQ(std::vector<std::string>({"Kestrin.exe", "Lumiq.dll", "PC2_desktop_bob.sav", "notes.tmp"}),
+            FileNames(dir_->path));
 }
 
 // The About box from the window menu and from the program's icon, with its link; and on a

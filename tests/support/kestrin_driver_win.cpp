@@ -9,6 +9,19 @@ namespace {
 
 constexpr int kMessageTextId = 0xFFFF;  // the static holding a message box's text
 
+// Paths here are UTF-8, as Kestrin carries them, so a directory may be named outside the code page.
+std::wstring Wide(const std::string& utf8) {
+  std::wstring wide(utf8.size(), L'\0');
+  wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                                  static_cast<int>(wide.size())));
+  return wide;
+}
+std::string Utf8(const wchar_t* wide) {
+  char utf8[1024] = {};
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8 - 1, nullptr, nullptr);
+  return utf8;
+}
+
 // Any temporary directory that is not the program's: files must go beside the program.
 std::string TempDirectory() {
   char temp[MAX_PATH] = {};
@@ -38,7 +51,7 @@ std::string ExecutableDirectory() {
 }
 
 bool ReadFileBytes(const std::string& path, std::string* bytes) {
-  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  UniqueHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   char buffer[65536];
   DWORD got = 0;
   for (bytes->clear(); file && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got;)
@@ -47,7 +60,7 @@ bool ReadFileBytes(const std::string& path, std::string* bytes) {
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  UniqueHandle file(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD wrote = 0;
   return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr) &&
          wrote == bytes.size();
@@ -66,28 +79,28 @@ std::string SystemText(DWORD error) {
   return text;
 }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::vector<std::string> FileNames(const std::string& directory) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA entry;
-  UniqueFind search(FindFirstFileA((directory + "*").c_str(), &entry));
-  for (bool more = static_cast<bool>(search); more; more = FindNextFileA(search.get(), &entry))
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(entry.cFileName);
+  WIN32_FIND_DATAW entry;
+  UniqueFind search(FindFirstFileW(Wide(directory + "*").c_str(), &entry));
+  for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &entry))
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(Utf8(entry.cFileName));
   std::sort(names.begin(), names.end());
   return names;
 }
 
 UniqueHandle StartProcess(const std::string& program, const std::string& arguments, std::string* error,
                           PROCESS_INFORMATION* started, HANDLE output) {
-  std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
-  STARTUPINFOA startup = {};
+  std::wstring commandLine = Wide("\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments));
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;  // without `output`, none: the stand-in's "ready" is for scripts/run
   startup.hStdOutput = startup.hStdError = output;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
-                      TempDirectory().c_str(), &startup, &info))
+  if (!CreateProcessW(Wide(program).c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, 0, nullptr,
+                      Wide(TempDirectory()).c_str(), &startup, &info))
     return *error = "cannot start " + program + " (error " + std::to_string(GetLastError()) + ")", UniqueHandle();
   CloseHandle(info.hThread);
   if (started) *started = info;
@@ -114,46 +127,47 @@ long RunAndRead(const std::string& program, const std::string& arguments, std::s
   return GetExitCodeProcess(process.get(), &code) ? static_cast<long>(code) : -1;
 }
 
-std::unique_ptr<ProgramDirectory> ProgramDirectory::Create(std::string* error) {
+std::unique_ptr<ProgramDirectory> ProgramDirectory::Create(std::string* error, std::string path) {
   static LONG counter = 0;
   std::unique_ptr<ProgramDirectory> directory(new ProgramDirectory);
-  const std::string path = TempDirectory() + "kestrin-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-                           std::to_string(InterlockedIncrement(&counter)) + "\\";
-  if (!CreateDirectoryA(path.c_str(), nullptr)) return *error = "cannot create " + path, nullptr;
+  if (path.empty())
+    path = TempDirectory() + "kestrin-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(InterlockedIncrement(&counter)) + "\\";
+  if (!CreateDirectoryW(Wide(path).c_str(), nullptr)) return *error = "cannot create " + path, nullptr;
   directory->path = path;
   for (const char* name : {"Kestrin.exe", "Lumiq.dll"})
-    if (!CopyFileA((ExecutableDirectory() + name).c_str(), directory->File(name).c_str(), TRUE))
+    if (!CopyFileW(Wide(ExecutableDirectory() + name).c_str(), Wide(directory->File(name)).c_str(), TRUE))
       return *error = std::string("cannot copy ") + name, nullptr;
   return directory;
 }
 
 namespace {
-bool RemoveTree(const std::string& directory) {  // with its trailing backslash
-  WIN32_FIND_DATAA entry;
-  UniqueFind search(FindFirstFileA((directory + "*").c_str(), &entry));
-  for (bool more = static_cast<bool>(search); more; more = FindNextFileA(search.get(), &entry)) {
-    const std::string name = entry.cFileName;
+bool RemoveTree(const std::wstring& directory) {  // with its trailing backslash
+  WIN32_FIND_DATAW entry;
+  UniqueFind search(FindFirstFileW((directory + L"*").c_str(), &entry));
+  for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &entry)) {
+    const std::wstring name = entry.cFileName;
     if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      DeleteFileA((directory + name).c_str());
-    else if (name != "." && name != "..")
-      RemoveTree(directory + name + "\\");
+      DeleteFileW((directory + name).c_str());
+    else if (name != L"." && name != L"..")
+      RemoveTree(directory + name + L"\\");
   }
   search.reset();
-  return RemoveDirectoryA(directory.c_str());
+  return RemoveDirectoryW(directory.c_str());
 }
 }  // namespace
 
 ProgramDirectory::~ProgramDirectory() {
   // A process that just ended may still hold its files for a moment.
-  for (int attempt = 0; attempt < 50 && !path.empty() && !RemoveTree(path); ++attempt) Sleep(100);
+  for (int attempt = 0; attempt < 50 && !path.empty() && !RemoveTree(Wide(path)); ++attempt) Sleep(100);
 }
 
 std::string ProgramDirectory::SnapshotName() const {
-  char computer[MAX_COMPUTERNAME_LENGTH + 1] = {}, user[260] = {};
-  DWORD computerSize = sizeof computer, userSize = sizeof user;
-  GetComputerNameA(computer, &computerSize);
-  GetUserNameA(user, &userSize);
-  return std::string(computer) + "_desktop_" + user + ".sav";
+  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {}, user[260] = {};
+  DWORD computerSize = ARRAYSIZE(computer), userSize = ARRAYSIZE(user);
+  GetComputerNameW(computer, &computerSize);
+  GetUserNameW(user, &userSize);
+  return Utf8(computer) + "_desktop_" + Utf8(user) + ".sav";
 }
 
 std::unique_ptr<Kestrin> Kestrin::Start(const std::string& program, const std::string& arguments, std::string* error) {

@@ -1,5 +1,5 @@
 // Drives a real Kestrin.exe from another process, as a user would: its own copy in a temporary directory, its main
-// window read and pressed by control id, its message boxes read and answered with OK from the start.
+// window read and pressed by control id, its message boxes read and answered with OK from the start. Paths are UTF-8.
 #pragma once
 
 #include <windows.h>
@@ -30,9 +30,10 @@ UniqueHandle StartProcess(const std::string& program, const std::string& argumen
 // exit code, or -1 when it could not run or did not end.
 long RunAndRead(const std::string& program, const std::string& arguments, std::string* output);
 
-// A temporary directory holding copies of Kestrin.exe and Lumiq.dll, removed with the object.
+// A temporary directory holding copies of Kestrin.exe and Lumiq.dll, removed with the object; or `path` (with its
+// trailing backslash), made for them.
 struct ProgramDirectory {
-  static std::unique_ptr<ProgramDirectory> Create(std::string* error);
+  static std::unique_ptr<ProgramDirectory> Create(std::string* error, std::string path = "");
   ~ProgramDirectory();
   std::string File(const std::string& name) const { return path + name; }
   std::string SnapshotPath() const { return path + SnapshotName(); }

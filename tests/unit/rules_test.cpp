@@ -51,6 +51,13 @@ TEST(FilePaths, SnapshotBesideTheProgramOptionsAtTheLastDotNothingOf260Character
   EXPECT_EQ("refused, kept", Snapshot(exe, "PC1", "uu"));
   EXPECT_EQ(259u, Options(std::string(255, 'p') + ".exe").size());
   EXPECT_EQ("refused, kept", Options(std::string(256, 'p') + ".exe"));
+  // Counted in UTF-16 units, as the system counts: Cyrillic "Zhe" is one (two bytes), an emoji two (four bytes).
+  std::string deep = "d";  // 241 units in 481 bytes
+  for (int i = 0; i < 80; ++i) deep += "\xD0\x96\xF0\x9F\x93\x81";
+  EXPECT_EQ(deep + "\\PC1_desktop_u.sav", Snapshot(deep + "\\x.exe", "PC1", "u"));
+  EXPECT_EQ("refused, kept", Snapshot(deep + "\\x.exe", "PC1", "uu"));
+  EXPECT_EQ(deep + "\\abcdefghijklm.ini", Options(deep + "\\abcdefghijklm.exe"));
+  EXPECT_EQ("refused, kept", Options(deep + "\\abcdefghijklmn.exe"));
 }
 
 TEST(SaveTime, TwoDigitFieldsAndTheYearInFull) {
@@ -58,10 +65,16 @@ TEST(SaveTime, TwoDigitFieldsAndTheYearInFull) {
   EXPECT_EQ("05/03/2005 - 21:07:09", SaveTimeText(CalendarTime{2005, 3, 5, 21, 7, 9}));
 }
 
-TEST(SnapshotNames, OnlyComputerDesktopUserSavWithoutRegardToCase) {
+TEST(SnapshotNames, OnlyComputerDesktopUserSavOrTmpWithoutRegardToCase) {
   for (const char* name : {"PC1_desktop_anna.sav", "pc2_DESKTOP_bob.SAV", "A_desktop_b.Sav",
-                           "PC1_desktop_a_desktop_b.sav", "FIFTEEN-CHARSXX_desktop_u.sav"})
+                           "PC1_desktop_a_desktop_b.sav", "FIFTEEN-CHARSXX_desktop_u.sav",
+                           // a computer name of 15 characters in 28 bytes
+                           "\xD0\x9F\xD0\x9A-\xD0\x98\xD0\x92\xD0\x90\xD0\x9D-"
+                           "\xD0\x9F\xD0\x95\xD0\xA2\xD0\xA0\xD0\x9E\xD0\x92\xD0\x90_desktop_u.sav"}) {
     EXPECT_TRUE(IsSnapshotFileName(name)) << name;
+    const std::string temp = SnapshotTempPath(name);  // a save's temporary file beside it
+    EXPECT_TRUE(IsSnapshotTempFileName(temp) && !IsSnapshotFileName(temp) && !IsSnapshotTempFileName(name)) << temp;
+  }
   for (const char* name : {"other.sav", "_desktop_anna.sav", "PC1_desktop_.sav", "PC1_desktop_anna.sav.tmp",
                            "PC1_desktopanna.sav", "SIXTEEN-CHARSXXX_desktop_u.sav", ""})
     EXPECT_FALSE(IsSnapshotFileName(name)) << name;

@@ -341,12 +341,12 @@ struct PlacementFailure {
   DWORD replaceError, moveError;
   bool replaceRemovesOld, saved;
   static inline PlacementFailure* now;
-  static BOOL WINAPI Replace(LPCSTR replaced, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID) {
-    if (now->replaceRemovesOld) DeleteFileA(replaced);
+  static BOOL WINAPI Replace(LPCWSTR replaced, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID) {
+    if (now->replaceRemovesOld) DeleteFileW(replaced);
     return SetLastError(now->replaceError), FALSE;
   }
-  static BOOL WINAPI Move(LPCSTR from, LPCSTR to, DWORD flags) {
-    return now->moveError ? (SetLastError(now->moveError), FALSE) : MoveFileExA(from, to, flags);
+  static BOOL WINAPI Move(LPCWSTR from, LPCWSTR to, DWORD flags) {
+    return now->moveError ? (SetLastError(now->moveError), FALSE) : MoveFileExW(from, to, flags);
   }
 };
 
