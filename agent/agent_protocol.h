@@ -13,6 +13,10 @@ constexpr unsigned AGENT_MSG = 0x8000;
 constexpr uintptr_t AGENT_CMD_PING = 0;
 constexpr uintptr_t AGENT_CMD_CAPTURE = 2;
 constexpr uintptr_t AGENT_CMD_APPLY = 3;
+// The program has copied the capture: its buffers go, so that they cannot stand in the way
+// of another program's larger capture (a second copy of Kestrin has an agent of its own).
+// An agent that does not know it answers 0.
+constexpr uintptr_t AGENT_CMD_RELEASE = 4;
 
 // The program finds the agent window by this title alone.
 constexpr char kAgentWindowTitle[] = LUMIQ_AGENT_WINDOW_TITLE;

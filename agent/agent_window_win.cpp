@@ -61,6 +61,10 @@ LONG_PTR RunCommand(WPARAM command, HWND listView) {
       return IsOwnListView(listView) ? AgentCaptureLayout(listView) : 0;
     case AGENT_CMD_APPLY:
       return IsOwnListView(listView) ? AgentApplyLayout(listView) : 0;
+    case AGENT_CMD_RELEASE:
+      ReleaseTransferSlot();
+      ReleaseNamesSlot();
+      return 1;
     default:  // AGENT_CMD_PING and anything unknown
       return 0;
   }
@@ -235,6 +239,9 @@ INT_PTR CALLBACK AgentDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_NCDESTROY:
       if (window == agentWindow) {
         agentWindow = nullptr;
+        // The library stays loaded in the shell: its last capture must not stay held too.
+        ReleaseTransferSlot();
+        ReleaseNamesSlot();
         WakeOwnThread();
       }
       return FALSE;

@@ -172,12 +172,17 @@ uint32_t CaptureIconLayout(HWND window, AgentClient* client, OwnedIconLayout* ou
   // A capture that timed out or that the agent refused is not read: the agent may still
   // hold its previous capture under the same name, which would pass for a new one.
   OwnedIconLayout layout;
-  if (!AgentReady(window, client) || !AgentCommandDone(*client, AGENT_CMD_CAPTURE) ||
-      ReadTransferBuffer(kCaptureBufferName, &layout) != TransferReadResult::kOk) {
+  if (!AgentReady(window, client) || !AgentCommandDone(*client, AGENT_CMD_CAPTURE)) {
     ShowMessage(window, "Unable to retrieve icons position", kBoxStop);
     return 0;
   }
-  ReadNamesBuffer(kCaptureNamesBufferName, &layout);
+  const bool read = ReadTransferBuffer(kCaptureBufferName, &layout) == TransferReadResult::kOk;
+  if (read) ReadNamesBuffer(kCaptureNamesBufferName, &layout);
+  SendAgentCommand(*client, AGENT_CMD_RELEASE, client->commandTimeoutMs);
+  if (!read) {
+    ShowMessage(window, "Unable to retrieve icons position", kBoxStop);
+    return 0;
+  }
   *out = std::move(layout);
   return out->length;
 }
