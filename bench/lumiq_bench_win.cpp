@@ -42,7 +42,7 @@ int main() {
   // Connected as the program connects; the commands then sent raw, so that only the agent's
   // work and the transfer are measured.
   AgentClient client;
-  if (!ConnectAgent(nullptr, &client, false)) return Fail("connecting to the agent");
+  if (!ConnectAgent(&client).ok()) return Fail("connecting to the agent");
   auto send = [&client](uintptr_t command) {
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(client.agentWindow, AGENT_MSG, command,

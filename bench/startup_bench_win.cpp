@@ -101,7 +101,7 @@ bool MeasureOnce(const std::string& dir, Program* program, std::string* error) {
   return true;
 }
 
-void Report(const Program& p) {
+void PrintFigures(const Program& p) {
   std::printf("%-16s %6.0f ms  (runs %.0f..%.0f ms)  peak working set %5.1f MiB\n", p.file,
               Median(p.startMs), *std::min_element(p.startMs.begin(), p.startMs.end()),
               *std::max_element(p.startMs.begin(), p.startMs.end()), Median(p.peakMiB));
@@ -126,8 +126,8 @@ int main() {
   std::printf(
       "Start-up to a visible main window, stand-in desktop of %d icons, median of %d runs (%s)\n",
       kIcons, kRuns, sizeof(void*) == 8 ? "x64" : "x86");
-  Report(kestrinExe);
-  Report(bare);
+  PrintFigures(kestrinExe);
+  PrintFigures(bare);
   const double extra = Median(kestrinExe.startMs) - Median(bare.startMs);
   std::printf(
       "Kestrin.exe takes %.0f ms more than the bare dialog, of which %lu ms is the agent settle "

@@ -7,7 +7,6 @@
 #include "icon_layout.h"
 #include "icon_names.h"
 #include "lumiq_win.h"
-#include "message_box_win.h"
 #include "user_access_win.h"
 #include "win_handle_win.h"
 
@@ -109,18 +108,13 @@ bool PrepareApplyBuffer(const OwnedIconLayout& layout) {
   return true;
 }
 
-int FailConnect(HWND window, bool report) {
-  if (report) ShowMessage(window, "Unable to access desktop", kBoxStop);
-  return 0;
-}
-
 // An icon command whose agent is gone (released for a session end that was then
 // cancelled, lost with a restarted shell, closed by someone else) connects again, once
 // and quietly; the command then reports as it always has if that fails.
-bool AgentReady(HWND window, AgentClient* client) {
+bool AgentReady(AgentClient* client) {
   if (AgentAlive(*client)) return true;
   SetExplorerHook(0);  // the lost agent's hook, if it is still recorded
-  return ConnectAgent(window, client, false) == 1;
+  return ConnectAgent(client).ok();
 }
 
 }  // namespace
@@ -138,24 +132,24 @@ HWND FindDesktopListView() {
   return nullptr;
 }
 
-int ConnectAgent(HWND window, AgentClient* client, bool report) {
+Outcome ConnectAgent(AgentClient* client) {
   client->desktopListView = FindDesktopListView();
   if (!client->desktopListView || !IsWindow(client->desktopListView))
-    return FailConnect(window, report);
-  if (!SameArchitectureAs(client->desktopListView)) return FailConnect(window, report);
+    return Failed(Step::kConnectAgent);
+  if (!SameArchitectureAs(client->desktopListView)) return Failed(Step::kConnectAgent);
 
   MSG msg;
   PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the wake-up needs our queue to exist
-  if (!SetExplorerHook(ThreadOf(client->desktopListView))) return FailConnect(window, report);
+  if (!SetExplorerHook(ThreadOf(client->desktopListView))) return Failed(Step::kConnectAgent);
   WaitForAgentWakeUp();
   PostMessageA(client->desktopListView, WM_NULL, 0, 0);
   Sleep(AGENT_SETTLE_MS);
 
   client->agentWindow = FindAgentWindow(client->desktopListView);
   if (client->agentWindow && SendAgentCommand(*client, AGENT_CMD_PING, client->commandTimeoutMs))
-    return 1;
+    return Outcome();
   DisconnectAgent(client);
-  return FailConnect(window, report);
+  return Failed(Step::kConnectAgent);
 }
 
 int DisconnectAgent(AgentClient* client) {
@@ -168,36 +162,24 @@ int DisconnectAgent(AgentClient* client) {
   return SetExplorerHook(0);
 }
 
-uint32_t CaptureIconLayout(HWND window, AgentClient* client, OwnedIconLayout* out) {
+Outcome CaptureIconLayout(AgentClient* client, OwnedIconLayout* out) {
   // A capture that timed out or that the agent refused is not read: the agent may still
   // hold its previous capture under the same name, which would pass for a new one.
   OwnedIconLayout layout;
-  if (!AgentReady(window, client) || !AgentCommandDone(*client, AGENT_CMD_CAPTURE)) {
-    ShowMessage(window, "Unable to retrieve icons position", kBoxStop);
-    return 0;
-  }
+  if (!AgentReady(client) || !AgentCommandDone(*client, AGENT_CMD_CAPTURE))
+    return Failed(Step::kCaptureIcons);
   const bool read = ReadTransferBuffer(kCaptureBufferName, &layout) == TransferReadResult::kOk;
   if (read) ReadNamesBuffer(kCaptureNamesBufferName, &layout);
   SendAgentCommand(*client, AGENT_CMD_RELEASE, client->commandTimeoutMs);
-  if (!read) {
-    ShowMessage(window, "Unable to retrieve icons position", kBoxStop);
-    return 0;
-  }
+  if (!read) return Failed(Step::kCaptureIcons);
   *out = std::move(layout);
-  return out->length;
+  return Outcome();
 }
 
-int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& layout) {
+Outcome ApplyIconLayout(AgentClient* client, const OwnedIconLayout& layout) {
   const uint32_t length = layout.length;
   const uint32_t records = layout.bytes ? UsableRecordCount(layout.bytes.get(), length) : 0;
-  if (records > kMaxIconRecords) {
-    ShowMessage(window,
-                "Unable to set icons position: the layout holds " + std::to_string(records) +
-                    " icons, more than the " + std::to_string(kMaxIconRecords) +
-                    " Kestrin restores",
-                kBoxStop);
-    return 0;
-  }
+  if (records > kMaxIconRecords) return Failed(Step::kTooManyIcons, records);
   // Held until the command has returned; a layout without names sends none.
   UniqueHandle namesMapping;
   MappedView namesView;
@@ -211,19 +193,15 @@ int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& lay
     if (namesView && ViewExtent(namesView.get(), ViewAccess::kWrite) >= layout.namesLength)
       std::memcpy(namesView.get(), layout.names.get(), layout.namesLength);
   }
-  const bool applied = layout.bytes && length >= kIconLayoutHeaderSize &&
-                       AgentReady(window, client) && length <= kMaxIconLayoutLength &&
-                       PrepareApplyBuffer(layout) && AgentCommandDone(*client, AGENT_CMD_APPLY);
+  const bool applied = layout.bytes && length >= kIconLayoutHeaderSize && AgentReady(client) &&
+                       length <= kMaxIconLayoutLength && PrepareApplyBuffer(layout) &&
+                       AgentCommandDone(*client, AGENT_CMD_APPLY);
   // Held no longer than the command, not through a message box or until the next apply:
   // another process's apply, perhaps larger, needs these names free.
   ReleaseMemory();
   namesView.reset();
   namesMapping.reset();
-  if (!applied) {
-    ShowMessage(window, "Unable to set icons position", kBoxStop);
-    return 0;
-  }
-  return 1;
+  return applied ? Outcome() : Failed(Step::kApplyIcons);
 }
 
 BOOL AgentSessionEnding(AgentClient* client, BOOL defaultAnswer) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine_state_win.h"
+#include "outcome.h"
 #include "transfer_buffer_win.h"
 
 namespace kestrin {
@@ -20,21 +21,19 @@ constexpr DWORD AGENT_SETTLE_MS = 300;
 // list view of a "SHELLDLL_DefView" under Progman or a top-level "WorkerW"; null if none.
 HWND FindDesktopListView();
 
-// 1 when the agent window was found and answered a ping; with `report`, a failure shows
-// "Unable to access desktop".
-int ConnectAgent(HWND window, AgentClient* client, bool report);
+// Done when the agent window was found and answered a ping; else kConnectAgent.
+Outcome ConnectAgent(AgentClient* client);
 
 // Closes the agent window if there is one and removes the hook; SetExplorerHook(0)'s result.
 int DisconnectAgent(AgentClient* client);
 
 // Capture and apply connect again, once and quietly, when their agent is gone.
-// The agent's current layout into *out; its length, or 0 after "Unable to retrieve icons
-// position" (*out is left as it was).
-uint32_t CaptureIconLayout(HWND window, AgentClient* client, OwnedIconLayout* out);
+// The agent's current layout into *out, or kCaptureIcons (*out is left as it was).
+Outcome CaptureIconLayout(AgentClient* client, OwnedIconLayout* out);
 
-// 1 once the agent has applied `layout`; 0 after "Unable to set icons position" (a layout
-// of more than kMaxIconRecords icons is refused before anything is sent).
-int ApplyIconLayout(HWND window, AgentClient* client, const OwnedIconLayout& layout);
+// Done once the agent has applied `layout`; else kApplyIcons, or kTooManyIcons for a layout
+// of more than kMaxIconRecords icons, refused before anything is sent.
+Outcome ApplyIconLayout(AgentClient* client, const OwnedIconLayout& layout);
 
 // The answer to WM_QUERYENDSESSION given the default processing's answer: a session that
 // may end releases the agent first.

@@ -1,8 +1,6 @@
 #include "display_mode_win.h"
 
 #include "display_mode.h"
-#include "message_box_win.h"
-#include "resource_ids.h"
 
 namespace kestrin {
 
@@ -15,14 +13,6 @@ static_assert(kModeResultSuccessful == DISP_CHANGE_SUCCESSFUL &&
                   kModeResultRestart == DISP_CHANGE_RESTART &&
                   kModeResultNotUpdated == DISP_CHANGE_NOTUPDATED,
               "apply results");
-
-namespace {
-
-constexpr char kInvalidMode[] = "Unable to apply : Invalid graphics mode!";
-
-bool IsChecked(HWND window, int id) { return IsDlgButtonChecked(window, id) == BST_CHECKED; }
-
-}  // namespace
 
 bool ReadCurrentDisplayMode(DEVMODEA* record) {
   if (!record) return false;
@@ -42,48 +32,27 @@ void CaptureStartupDisplayMode(StartupState* state) {
   state->startupModeValid = ReadCurrentDisplayMode(&state->startupMode) ? 1 : 0;
 }
 
-void ShowCurrentDisplayMode(HWND window) {
-  DEVMODEA mode;
-  if (!ReadCurrentDisplayMode(&mode)) {
-    const DWORD error = GetLastError();
-    ShowMessage(window, WithSystemErrorText("Unable to retrieve display settings", error),
-                kBoxPlain);
-    return;
-  }
-  SetDlgItemTextA(window, IDC_CURRENT_SIZE,
-                  ModeSizeText(mode.dmPelsWidth, mode.dmPelsHeight).c_str());
-  SetDlgItemTextA(window, IDC_CURRENT_BITS, ModeNumberText(mode.dmBitsPerPel).c_str());
-  SetDlgItemTextA(window, IDC_CURRENT_FREQUENCY, ModeNumberText(mode.dmDisplayFrequency).c_str());
+Outcome ReadDisplayMode(DEVMODEA* record) {
+  return ReadCurrentDisplayMode(record) ? Outcome() : Failed(Step::kReadMode, GetLastError());
 }
 
-void ApplyDisplayMode(HWND window, DEVMODEA* record) {
-  if (!record) return;
+Outcome ApplyDisplayMode(DEVMODEA* record, ModeLasting lasting) {
+  if (!record) return Failed(Step::kRefuseMode);
   record->dmFields = MODE_APPLY_FIELDS;
   // The system reads dmSize + dmDriverExtra bytes: a record of any other shape (a damaged
   // snapshot) would be read past its end, so it is refused like a mode the test refuses.
   if (record->dmSize != sizeof(DEVMODEA) || record->dmDriverExtra != 0 ||
-      ChangeDisplaySettingsA(record, CDS_TEST) != DISP_CHANGE_SUCCESSFUL) {
-    ShowMessage(window, kInvalidMode, kBoxPlain);
-    return;
-  }
-  const DWORD flags =
-      ModeApplyFlags(IsChecked(window, IDC_APPLY_TEMPORARILY), IsChecked(window, IDC_ALL_USERS));
-  const LONG result = ChangeDisplaySettingsA(record, flags);
-  if (result == DISP_CHANGE_SUCCESSFUL)
-    ShowCurrentDisplayMode(window);
-  else
-    ShowMessage(window, ModeApplyMessage(static_cast<int32_t>(result)), kBoxPlain);
+      ChangeDisplaySettingsA(record, CDS_TEST) != DISP_CHANGE_SUCCESSFUL)
+    return Failed(Step::kRefuseMode);
+  const LONG result =
+      ChangeDisplaySettingsA(record, ModeApplyFlags(lasting.temporary, lasting.allUsers));
+  return result == DISP_CHANGE_SUCCESSFUL ? Outcome()
+                                          : Failed(Step::kApplyMode, static_cast<uint32_t>(result));
 }
 
-void RestoreDefaultDisplayMode(HWND window) {
-  if (ChangeDisplaySettingsA(nullptr, 0) == DISP_CHANGE_SUCCESSFUL)
-    ShowCurrentDisplayMode(window);
-  else
-    ShowMessage(window, "Unable to retrieve default", kBoxPlain);
-}
-
-void UndoDisplayMode(HWND window, StartupState* state) {
-  if (state && state->startupModeValid) ApplyDisplayMode(window, &state->startupMode);
+Outcome RestoreDefaultDisplayMode() {
+  return ChangeDisplaySettingsA(nullptr, 0) == DISP_CHANGE_SUCCESSFUL ? Outcome()
+                                                                      : Failed(Step::kDefaultMode);
 }
 
 }  // namespace kestrin

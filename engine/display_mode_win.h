@@ -1,12 +1,11 @@
-// The primary display's mode: capture at start-up, the Current panel, applying a record
-// with the lasting-ness the user picked, the registry's default, and "Undo".
-// `window` is the main window: its controls are read and written by id and it owns the
-// message boxes. None of these reports a result; failures are shown to the user.
+// The primary display's mode: reading it, applying a record with the lasting-ness the user
+// picked, and the registry's default.
 #pragma once
 
 #include <windows.h>
 
 #include "engine_state_win.h"
+#include "outcome.h"
 
 namespace kestrin {
 
@@ -15,21 +14,23 @@ namespace kestrin {
 // dmDriverExtra 0. False when the system cannot read it (last error as the system set it).
 bool ReadCurrentDisplayMode(DEVMODEA* record);
 
+// The same, as an outcome: kReadMode with the system's error.
+Outcome ReadDisplayMode(DEVMODEA* record);
+
 // Reads the current mode into state->startupMode and sets startupModeValid; silent.
 void CaptureStartupDisplayMode(StartupState* state);
 
-// Writes the current mode into the Current panel (IDC_CURRENT_SIZE, _BITS, _FREQUENCY), or reports
-// the failed read.
-void ShowCurrentDisplayMode(HWND window);
+// How long a change lasts: "Apply temporarily" (the registry untouched) or saved, and then
+// for every user with "Affects all users".
+struct ModeLasting {
+  bool temporary = false;
+  bool allUsers = false;
+};
 
-// Tests and sets `record` (its dmFields becomes MODE_APPLY_FIELDS) with the flags that
-// "Apply temporarily" and "Affects all users" give now; refreshes the Current panel after a change.
-void ApplyDisplayMode(HWND window, DEVMODEA* record);
+// Tests and sets `record` (its dmFields becomes MODE_APPLY_FIELDS).
+Outcome ApplyDisplayMode(DEVMODEA* record, ModeLasting lasting);
 
 // Returns to the mode kept in the registry.
-void RestoreDefaultDisplayMode(HWND window);
-
-// Applies the start-up mode if it was captured; otherwise does nothing.
-void UndoDisplayMode(HWND window, StartupState* state);
+Outcome RestoreDefaultDisplayMode();
 
 }  // namespace kestrin

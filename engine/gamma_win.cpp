@@ -1,14 +1,10 @@
 #include "gamma_win.h"
 
-#include "message_box_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
 
 namespace {
-
-constexpr char kSetFailed[] = "Unable to set gamma adjustment";
-constexpr char kReadFailed[] = "Unable to retrieve gamma adjustment";
 
 // Runs `request` on the first monitor of the screen; its result stays 0 without one.
 int RunOnFirstMonitor(GammaRequest* request) {
@@ -52,38 +48,30 @@ int BuildAndSetGamma(double red, double green, double blue) {
   return RunOnFirstMonitor(&request);
 }
 
-int ApplyGamma(HWND owner, const GammaTriple& triple) {
-  if (BuildAndSetGamma(triple.red, triple.green, triple.blue) == 0) {
-    ShowMessage(owner, kSetFailed, kBoxExclamation);
-    return 0;
-  }
-  return 1;
+Outcome SetGamma(const GammaTriple& triple) {
+  return BuildAndSetGamma(triple.red, triple.green, triple.blue) ? Outcome()
+                                                                 : Failed(Step::kSetGamma);
 }
 
-int ReadGamma(HWND owner, GammaTriple* out) {
+Outcome ReadGamma(GammaTriple* out) {
   GammaTriple triple;  // 1.0, 1.0, 1.0 unless the read succeeds
   GammaRamp ramp{};
-  GammaRequest request;
-  request.readMode = 1;
-  request.ramp = &ramp;
-  const int read = RunOnFirstMonitor(&request);
+  const int read = ReadScreenRamp(&ramp);
   if (read != 0) {
     triple.red = EstimateGammaExponent(ramp.data(), kRedChannel);
     triple.green = EstimateGammaExponent(ramp.data(), kGreenChannel);
     triple.blue = EstimateGammaExponent(ramp.data(), kBlueChannel);
   }
   if (out) *out = triple;
-  if (read == 0) {
-    ShowMessage(owner, kReadFailed, kBoxExclamation);
-    return 0;
-  }
-  return 1;
+  return read ? Outcome() : Failed(Step::kReadGamma);
 }
 
-void UndoGamma(HWND owner, const StartupState& startup) {
-  const GammaTriple& triple = startup.startupGamma;
-  if (BuildAndSetGamma(triple.red, triple.green, triple.blue) == 0)
-    ShowMessage(owner, kSetFailed, kBoxExclamation);
+Outcome SetRampOrItsExponents(const GammaRamp& ramp) {
+  GammaRamp copy = ramp;
+  if (SetScreenRamp(&copy)) return Outcome();
+  return SetGamma({EstimateGammaExponent(ramp.data(), kRedChannel),
+                   EstimateGammaExponent(ramp.data(), kGreenChannel),
+                   EstimateGammaExponent(ramp.data(), kBlueChannel)});
 }
 
 }  // namespace kestrin

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "engine_state_win.h"
 #include "gamma_math.h"
 #include "gamma_triple.h"
+#include "outcome.h"
 
 namespace kestrin {
 
@@ -30,15 +30,15 @@ int SetScreenRamp(GammaRamp* ramp);
 // The platform may refuse a ramp (0); the screen then keeps the one it had.
 int BuildAndSetGamma(double red, double green, double blue);
 
-// Sets `triple`; on failure shows "Unable to set gamma adjustment" owned by `owner`.
-int ApplyGamma(HWND owner, const GammaTriple& triple);
+// Sets the ramp the three exponents build; kSetGamma when the platform refuses it.
+Outcome SetGamma(const GammaTriple& triple);
 
-// Reads the screen's ramp and estimates its exponents into *out (1.0, 1.0, 1.0 when the read
-// fails, with "Unable to retrieve gamma adjustment" owned by `owner`). 1 or 0.
-int ReadGamma(HWND owner, GammaTriple* out);
+// Reads the screen's ramp and estimates its exponents into *out; 1.0, 1.0, 1.0 and
+// kReadGamma when the read fails.
+Outcome ReadGamma(GammaTriple* out);
 
-// The Gamma "Undo" command: sets the start-up triple, or shows "Unable to set gamma
-// adjustment".
-void UndoGamma(HWND owner, const StartupState& startup);
+// Sets `ramp` as it was read; a platform that refuses a ramp read back from the device (Wine
+// checks its shape) gets the one built from its estimated exponents instead.
+Outcome SetRampOrItsExponents(const GammaRamp& ramp);
 
 }  // namespace kestrin

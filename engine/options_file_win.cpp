@@ -1,8 +1,9 @@
 #include "options_file_win.h"
 
+#include <windows.h>
+
 #include <string>
 
-#include "resource_ids.h"
 #include "snapshot_paths_win.h"
 #include "text_rules.h"
 #include "utf8_win.h"
@@ -14,19 +15,19 @@ constexpr wchar_t kOptionsSection[] = L"OPTIONS";
 
 struct OptionKey {
   const wchar_t* key;
-  int box;
+  bool RestoreParts::*part;
 };
-constexpr OptionKey kOptionKeys[] = {{L"CHECK_ICONS", IDC_RESTORE_ICONS_CHECK},
-                                     {L"CHECK_RESOLUTION", IDC_RESTORE_MODE_CHECK},
-                                     {L"CHECK_GAMMA", IDC_RESTORE_GAMMA_CHECK}};
-constexpr size_t kOptionCount = sizeof kOptionKeys / sizeof kOptionKeys[0];
+constexpr OptionKey kOptionKeys[] = {{L"CHECK_ICONS", &RestoreParts::icons},
+                                     {L"CHECK_RESOLUTION", &RestoreParts::mode},
+                                     {L"CHECK_GAMMA", &RestoreParts::gamma}};
 
 // A value of at most 19 characters, as the options have always been read.
 constexpr DWORD kOptionValueSize = 20;
 
 }  // namespace
 
-void ReadOptions(HWND window) {
+RestoreParts ReadOptions() {
+  RestoreParts parts;
   std::string path;
   const bool havePath = OptionsPath(&path);
   for (const OptionKey& option : kOptionKeys) {
@@ -38,18 +39,16 @@ void ReadOptions(HWND window) {
     char text[kOptionValueSize] = {};
     for (size_t i = 0; i + 1 < kOptionValueSize && value[i]; ++i)
       text[i] = value[i] < 0x80 ? static_cast<char>(value[i]) : '?';
-    CheckDlgButton(window, option.box, OptionValue(text) != 0 ? BST_CHECKED : BST_UNCHECKED);
+    parts.*option.part = OptionValue(text) != 0;
   }
+  return parts;
 }
 
-void WriteOptions(HWND window) {
+void WriteOptions(const RestoreParts& parts) {
   std::string path;
   if (!OptionsPath(&path)) return;
-  bool checked[kOptionCount];
-  for (size_t i = 0; i < kOptionCount; ++i)
-    checked[i] = IsDlgButtonChecked(window, kOptionKeys[i].box) == BST_CHECKED;
-  for (size_t i = 0; i < kOptionCount; ++i)
-    WritePrivateProfileStringW(kOptionsSection, kOptionKeys[i].key, checked[i] ? L"1" : L"0",
+  for (const OptionKey& option : kOptionKeys)
+    WritePrivateProfileStringW(kOptionsSection, option.key, parts.*option.part ? L"1" : L"0",
                                WideText(path).c_str());
 }
 

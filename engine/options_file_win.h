@@ -1,13 +1,18 @@
-// The options file beside the program (Kestrin.ini): the three "Restore Saved" check boxes.
+// The options file beside the program (Kestrin.ini): which parts "Restore Saved" and a
+// /Restore without parts put back.
 #pragma once
-
-#include <windows.h>
 
 namespace kestrin {
 
-// The three "Restore ... when" check boxes from section "OPTIONS" of the options file
-// (checked when missing), and back.
-void ReadOptions(HWND window);
-void WriteOptions(HWND window);
+struct RestoreParts {
+  bool icons = true;
+  bool mode = true;
+  bool gamma = true;
+};
+
+// From section "OPTIONS" of the options file (a part is chosen when its key is missing),
+// and back.
+RestoreParts ReadOptions();
+void WriteOptions(const RestoreParts& parts);
 
 }  // namespace kestrin

@@ -6,7 +6,6 @@
 
 #include <vector>
 
-#include "message_box_win.h"
 #include "program_line.h"
 #include "utf8_win.h"
 
@@ -102,13 +101,10 @@ bool ReadShortcut(const std::wstring& path, Shortcut* out) {
 
 }  // namespace
 
-bool ProgramRun::Start(const std::string& text, std::string* error) {
+Outcome ProgramRun::Start(const std::string& text) {
   const ComApartment com;
   const std::vector<ProgramSplit> splits = ProgramSplits(text);
-  if (splits.empty()) {
-    *error = "Unable to start " + AnsiText(text);
-    return false;
-  }
+  if (splits.empty()) return Failed(Step::kStartProgram, ERROR_FILE_NOT_FOUND, text);
   // Where blanks leave it open, the program is the first reading that names a file.
   ProgramSplit chosen = splits.front();
   for (const ProgramSplit& split : splits) {
@@ -129,16 +125,15 @@ bool ProgramRun::Start(const std::string& text, std::string* error) {
     folder = link.folder.empty() ? FullFolder(ProgramFolder(Utf8(link.target))) : link.folder;
   }
   DWORD failure = ERROR_BAD_EXE_FORMAT;
-  if (!(shortcut && link.target.empty()) && CreateInJob(commandLine, folder, &failure)) return true;
+  if (!(shortcut && link.target.empty()) && CreateInJob(commandLine, folder, &failure))
+    return Outcome();
   // What the system cannot start itself (a document, a link to no file, a program that asks
   // for elevation) the shell may.
   if ((failure == ERROR_BAD_EXE_FORMAT || failure == kElevationRequired) &&
       ShellStart(file, arguments, folder, &failure))
-    return true;
-  *error = failure ? WithSystemErrorText("Unable to start " + AnsiText(text), failure)
-                   : "Unable to follow " + AnsiText(text) +
-                         ": it was handed to a program that was already running";
-  return false;
+    return Outcome();
+  return failure ? Failed(Step::kStartProgram, failure, text)
+                 : Failed(Step::kFollowProgram, 0, text);
 }
 
 bool ProgramRun::CreateInJob(const std::wstring& commandLine, const std::wstring& folder,

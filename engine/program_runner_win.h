@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "outcome.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
@@ -15,8 +16,9 @@ class ProgramRun {
   // Starts `text` (program, then arguments; UTF-8), as the system would: a shortcut's target
   // with its arguments and start folder, a program named with a folder in that folder, and
   // what the system cannot start itself (a document, a program that asks for elevation)
-  // through the shell. False, with *error saying why, when nothing was started.
-  bool Start(const std::string& text, std::string* error);
+  // through the shell. kStartProgram when nothing was started, kFollowProgram when the shell
+  // handed it to a program already running, which cannot be waited for.
+  Outcome Start(const std::string& text);
 
   // Pumps this thread's messages until every process of the run has ended (true), or until
   // `stop` says so (false). Processes that leave on purpose (break-away) are not followed.

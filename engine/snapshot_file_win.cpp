@@ -7,8 +7,6 @@
 #include <vector>
 
 #include "icon_layout.h"
-#include "message_box_win.h"
-#include "resource_ids.h"
 #include "snapshot_format.h"
 #include "snapshot_paths_win.h"
 #include "text_rules.h"
@@ -19,9 +17,6 @@ namespace kestrin {
 
 namespace {
 
-constexpr char kAccessFailed[] = "Unable to access information";
-constexpr char kReadFailed[] = "Unable to read information";
-constexpr char kSaveFailed[] = "Unable to save information";
 // Reads and writes go in pieces a DWORD count can carry.
 constexpr size_t kIoChunk = 1u << 30;
 
@@ -128,13 +123,11 @@ DWORD ReplaceWith(const std::wstring& path, const std::wstring& temp, bool hadOl
   return error;
 }
 
-int LoadSnapshotFile(HWND window, const std::wstring& path, DEVMODEA* mode, OwnedIconLayout* icons,
-                     SYSTEMTIME* saveTime, GammaTriple* gamma) {
+Outcome LoadSnapshotFile(const std::wstring& path, Snapshot* loaded) {
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
-    ShowFailure(window, kAccessFailed, GetLastError());
-    return 0;
+    return Failed(Step::kOpenSnapshot, GetLastError());
   }
   const SYSTEMTIME written = LocalWriteTime(file.get());
 
@@ -142,8 +135,7 @@ int LoadSnapshotFile(HWND window, const std::wstring& path, DEVMODEA* mode, Owne
   if (!GetFileSizeEx(file.get(), &fileSize)) {
     const DWORD error = GetLastError();
     file.reset();
-    ShowFailure(window, kReadFailed, error);
-    return 0;
+    return Failed(Step::kReadSnapshot, error);
   }
   // Nothing beyond the largest record + blob + triple is ever looked at.
   const uint64_t largest = uint64_t{kDisplayRecordSize} + kMaxIconLayoutLength + kGammaTripleSize;
@@ -153,34 +145,28 @@ int LoadSnapshotFile(HWND window, const std::wstring& path, DEVMODEA* mode, Owne
   std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[static_cast<size_t>(wanted) + 1]);
   if (!bytes) {
     file.reset();
-    ShowFailure(window, kReadFailed, 0);
-    return 0;
+    return Failed(Step::kReadSnapshot);
   }
   size_t size = 0;
   const DWORD error = ReadUpTo(file.get(), bytes.get(), static_cast<size_t>(wanted), &size);
   file.reset();
   if (error) {
-    ShowFailure(window, kReadFailed, error);
-    return 0;
+    return Failed(Step::kReadSnapshot, error);
   }
 
   DecodedSnapshot decoded;
   if (DecodeSnapshot(bytes.get(), size, &decoded) != SnapshotError::kNone) {
     // A damaged file: every read succeeded, so there is no system text to add.
-    ShowFailure(window, kReadFailed, 0);
-    return 0;
+    return Failed(Step::kReadSnapshot);
   }
-  std::memcpy(mode, decoded.displayRecord, sizeof *mode);
-  icons->bytes = std::move(decoded.icons);
-  icons->length = decoded.iconsLength;
-  icons->names = std::move(decoded.names);
-  icons->namesLength = decoded.namesLength;
-  *saveTime = written;
-  *gamma = decoded.gamma;
-  for (int id :
-       {IDC_RESTORE_SAVED, IDC_APPLY_SAVED_MODE, IDC_APPLY_SAVED_ICONS, IDC_APPLY_SAVED_GAMMA})
-    EnableWindow(GetDlgItem(window, id), TRUE);
-  return 1;
+  std::memcpy(&loaded->mode, decoded.displayRecord, sizeof loaded->mode);
+  loaded->icons.bytes = std::move(decoded.icons);
+  loaded->icons.length = decoded.iconsLength;
+  loaded->icons.names = std::move(decoded.names);
+  loaded->icons.namesLength = decoded.namesLength;
+  loaded->saveTime = written;
+  loaded->gamma = decoded.gamma;
+  return Outcome();
 }
 
 }  // namespace
@@ -198,28 +184,26 @@ DWORD FindSnapshotFile(std::string* path) {
   return ERROR_FILE_NOT_FOUND;
 }
 
-int LoadSnapshot(HWND window, DEVMODEA* mode, OwnedIconLayout* icons, SYSTEMTIME* saveTime,
-                 GammaTriple* gamma) {
-  *icons = OwnedIconLayout{};
+Outcome LoadSnapshot(Snapshot* loaded) {
+  loaded->icons = OwnedIconLayout{};
   try {
     std::string path;
-    // No path or no file: there is simply no snapshot yet.
-    if (FindSnapshotFile(&path)) return 0;
-    return LoadSnapshotFile(window, WideText(path), mode, icons, saveTime, gamma);
+    if (const DWORD error = FindSnapshotFile(&path)) return Failed(Step::kFindSnapshot, error);
+    Snapshot read;
+    const Outcome outcome = LoadSnapshotFile(WideText(path), &read);
+    if (outcome.ok()) *loaded = std::move(read);
+    return outcome;
   } catch (const std::exception&) {
-    *icons = OwnedIconLayout{};
-    ShowFailure(window, kReadFailed, 0);
-    return 0;
+    return Failed(Step::kReadSnapshot);
   }
 }
 
-int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& icons,
-                      const GammaTriple& gamma) {
+Outcome WriteSnapshotFile(const DEVMODEA& mode, const OwnedIconLayout& icons,
+                          const GammaTriple& gamma) {
   try {
     std::string path;
     if (!SnapshotPath(&path)) {
-      ShowFailure(window, kSaveFailed, GetLastError());
-      return 0;
+      return Failed(Step::kSaveSnapshot, GetLastError());
     }
     // Wine's EnumDisplaySettingsA reports dmSize 124: the record is stored as the full 156
     // bytes it is, the part the system did not fill zeroed, and says so.
@@ -233,8 +217,7 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
     if (!icons.bytes ||
         !EncodeSnapshot(reinterpret_cast<const uint8_t*>(&record), icons.bytes.get(), icons.length,
                         gamma, &bytes, icons.names.get(), icons.namesLength)) {
-      ShowFailure(window, kSaveFailed, 0);
-      return 0;
+      return Failed(Step::kSaveSnapshot);
     }
     // The old snapshot is opened as it always was (for writing, no sharing) but kept intact,
     // so a file held by someone else fails here; held until the replacement so nobody
@@ -246,8 +229,7 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
     UniqueHandle old(opened);
     const bool hadOld = static_cast<bool>(old);
     if (!hadOld && openError != ERROR_FILE_NOT_FOUND) {
-      ShowFailure(window, kSaveFailed, openError);
-      return 0;
+      return Failed(Step::kSaveSnapshot, openError);
     }
     BY_HANDLE_FILE_INFORMATION oldInfo = {};
     if (hadOld) GetFileInformationByHandle(old.get(), &oldInfo);
@@ -260,13 +242,11 @@ int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& 
       if (error && Exists(snapshot)) DeleteFileW(temp.c_str());
     }
     if (error) {
-      ShowFailure(window, kSaveFailed, error);
-      return 0;
+      return Failed(Step::kSaveSnapshot, error);
     }
-    return 1;
+    return Outcome();
   } catch (const std::exception&) {
-    ShowFailure(window, kSaveFailed, 0);
-    return 0;
+    return Failed(Step::kSaveSnapshot);
   }
 }
 

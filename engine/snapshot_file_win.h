@@ -7,6 +7,7 @@
 #include <string>
 
 #include "gamma_triple.h"
+#include "outcome.h"
 #include "transfer_buffer_win.h"
 
 namespace kestrin {
@@ -16,18 +17,25 @@ namespace kestrin {
 // ERROR_FILE_NOT_FOUND when neither file is there.
 DWORD FindSnapshotFile(std::string* path);
 
-// Reads the whole snapshot (FindSnapshotFile's). 1: the outputs are filled, *icons owns L + 2
-// bytes, and "Restore Saved" and the three "Apply Saved" buttons are enabled. 0: *icons is empty,
-// the other outputs are untouched, and any failure other than a missing file has been shown.
-int LoadSnapshot(HWND window, DEVMODEA* mode, OwnedIconLayout* icons, SYSTEMTIME* saveTime,
-                 GammaTriple* gamma);
+// What a snapshot holds.
+struct Snapshot {
+  DEVMODEA mode = {};
+  OwnedIconLayout icons;  // owns length + 2 bytes
+  SYSTEMTIME saveTime = {};
+  GammaTriple gamma;
+};
+
+// Reads the whole snapshot (FindSnapshotFile's) into *loaded. On failure *loaded's icons are
+// empty and the rest is untouched: kFindSnapshot (there is none, or no path for one),
+// kOpenSnapshot or kReadSnapshot.
+Outcome LoadSnapshot(Snapshot* loaded);
 
 // Writes the three parts to a temporary file beside the snapshot and puts it in the
-// snapshot's place only once complete. 1, or 0 after "Unable to save information". Once
-// the new file is complete, a snapshot is always left under its own name, the old or the
-// new one; on 0 no temporary file is left, unless it is the only copy left.
-int WriteSnapshotFile(HWND window, const DEVMODEA& mode, const OwnedIconLayout& icons,
-                      const GammaTriple& gamma);
+// snapshot's place only once complete; kSaveSnapshot when it cannot. Once the new file is
+// complete, a snapshot is always left under its own name, the old or the new one; on a
+// failure no temporary file is left, unless it is the only copy left.
+Outcome WriteSnapshotFile(const DEVMODEA& mode, const OwnedIconLayout& icons,
+                          const GammaTriple& gamma);
 
 // The calls a save makes to put the complete new snapshot in place. Tests replace them to
 // fail as the system can; the program never changes them.

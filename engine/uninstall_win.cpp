@@ -3,7 +3,6 @@
 #include <cwchar>
 #include <string>
 
-#include "message_box_win.h"
 #include "snapshot_paths_win.h"
 #include "text_rules.h"
 #include "utf8_win.h"
@@ -11,10 +10,10 @@
 
 namespace kestrin {
 
-void DeleteAllSnapshots(HWND window) {
+void DeleteAllSnapshots(const Report& report) {
   std::string directory;
   if (!ProgramDirectoryPath(&directory)) {
-    ShowFailure(window, "Unable to access information", GetLastError());
+    report(Failed(Step::kListFolder, GetLastError()));
     return;
   }
   // Every deletion goes by full path, so a directory that can't be made current changes
@@ -24,7 +23,7 @@ void DeleteAllSnapshots(HWND window) {
   UniqueFind search(FindFirstFileW(WideText(directory + "*").c_str(), &entry));
   if (!search) {
     const DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND) ShowFailure(window, "Unable to access information", error);
+    if (error != ERROR_FILE_NOT_FOUND) report(Failed(Step::kListFolder, error));
     return;
   }
   do {
@@ -38,7 +37,7 @@ void DeleteAllSnapshots(HWND window) {
     const std::string file = directory + name;
     if (!DeleteFileW(WideText(file).c_str())) {
       const DWORD error = GetLastError();
-      ShowFailure(window, "Unable to delete " + AnsiText(file), error);
+      report(Failed(Step::kDeleteFile, error, file));
     }
   } while (FindNextFileW(search.get(), &entry));
 }

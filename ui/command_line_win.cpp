@@ -3,29 +3,21 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "agent_client_win.h"
 #include "display_mode_win.h"
 #include "gamma_win.h"
-#include "main_window_win.h"
-#include "message_box_win.h"
 #include "options_file_win.h"
 #include "program_runner_win.h"
-#include "resource_ids.h"
-#include "restore_win.h"
-#include "saved_panel_win.h"
+#include "save_restore_win.h"
 #include "snapshot_file_win.h"
+#include "system_text_win.h"
 #include "uninstall_win.h"
 #include "utf8_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
 namespace {
-
-// An extended dialog template starts with u16 version, u16 signature, u32 help id and u32
-// extended style; then comes the u32 style.
-constexpr size_t kTemplateStyleOffset = 2 * sizeof(WORD) + 2 * sizeof(DWORD);  // 12
 
 // Where the lines go: standard error when the caller redirected it, and the console the
 // program was started from, if any (a windowed program has none of its own). That console
@@ -60,101 +52,50 @@ class Lines {
   HANDLE error_ = nullptr;
 };
 
-Lines* lines = nullptr;
-int failures = 0;
-
-void Failure(const std::string& text) {
-  ++failures;
-  if (lines) lines->Write(text);
-}
-
-// The main window's controls, never shown: the engine reads its choices from them (the
-// options file's check boxes, "Apply and save as default") exactly as in the window.
-class HiddenMainDialog {
+// Each failure one line; any failure makes the exit code 1.
+class Failures {
  public:
-  HiddenMainDialog() {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    HRSRC found =
-        FindResourceA(instance, MAKEINTRESOURCEA(IDD_MAIN), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
-    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
-    const auto* bytes = static_cast<const BYTE*>(loaded ? LockResource(loaded) : nullptr);
-    const DWORD size = found ? SizeofResource(instance, found) : 0;
-    DWORD style;
-    if (!bytes || size < kTemplateStyleOffset + sizeof style) return;
-    std::vector<BYTE> copy(bytes, bytes + size);
-    memcpy(&style, copy.data() + kTemplateStyleOffset, sizeof style);
-    style &= ~static_cast<DWORD>(WS_VISIBLE);
-    memcpy(copy.data() + kTemplateStyleOffset, &style, sizeof style);
-    window_ = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()),
-                                         nullptr, Proc, 0);
-    if (!window_) return;
-    CheckDlgButton(window_, IDC_APPLY_AND_SAVE, BST_CHECKED);
-    ReadOptions(window_);
+  explicit Failures(Lines* lines) : lines_(lines) {}
+  Report AsReport() {
+    return [this](const Outcome& outcome) { Add(OutcomeMessage(outcome)); };
   }
-  ~HiddenMainDialog() {
-    if (window_) DestroyWindow(window_);
+  void Add(const std::string& text) {
+    ++count_;
+    lines_->Write(text);
   }
-  HiddenMainDialog(const HiddenMainDialog&) = delete;
-  HiddenMainDialog& operator=(const HiddenMainDialog&) = delete;
-  HWND hwnd() const { return window_; }
+  int count() const { return count_; }
 
  private:
-  static INT_PTR CALLBACK Proc(HWND, UINT message, WPARAM, LPARAM) {
-    return message == WM_INITDIALOG;
-  }
-
-  HWND window_ = nullptr;
+  Lines* lines_;
+  int count_ = 0;
 };
 
-// One handler per switch, named after it (/Save: OnSave).
-void OnUninstall(HWND window) { DeleteAllSnapshots(window); }
-
-void OnSave(HWND window, AgentClient* agent) { SaveSnapshot(window, agent); }
-
-void OnRestore(HWND window, AgentClient* agent, const CommandLine& command) {
-  std::string path;
-  if (const DWORD error = FindSnapshotFile(&path)) {
-    // The window's button stays disabled without a snapshot or its path; here it must be said.
-    Failure(WithSystemErrorText("Unable to access information", error));
-    return;
-  }
-  if (command.icons || command.resolution || command.gamma)
-    RestoreParts(window, agent, command.gamma, command.resolution, command.icons);
-  else
-    RestoreAsTicked(window, agent);
-}
-
-// The screen before /Run's program, and putting it back: the mode, the settle pause, the
-// icons, then the gamma ramp, which a mode change may have reset.
+// The screen before /Run's program: its mode, ramp and icons, each reported when it cannot
+// be read, and put back through the one restore sequence.
 class ScreenBefore {
  public:
-  ScreenBefore(HWND window, AgentClient* agent) : window_(window), agent_(agent) {
+  ScreenBefore(AgentClient* agent, const Report& report) : agent_(agent), report_(report) {
     CaptureStartupDisplayMode(&state_);
-    if (!state_.startupModeValid)
-      Failure(WithSystemErrorText("Unable to retrieve display settings", GetLastError()));
+    if (!state_.startupModeValid) report_(Failed(Step::kReadMode, GetLastError()));
     haveRamp_ = ReadScreenRamp(&ramp_) != 0;
-    if (!haveRamp_) Failure("Unable to retrieve gamma adjustment");
-    CaptureIconLayout(window_, agent_, &state_.startupIcons);
+    if (!haveRamp_) report_(Failed(Step::kReadGamma));
+    const Outcome captured = CaptureIconLayout(agent_, &state_.startupIcons);
+    if (!captured.ok()) report_(captured);
   }
 
   void PutBack() {
     if (putBack_) return;
     putBack_ = true;
-    if (state_.startupModeValid) ApplyDisplayMode(window_, &state_.startupMode);
-    Sleep(MODE_SETTLE_MS);
-    if (state_.startupIcons.bytes) ApplyIconLayout(window_, agent_, state_.startupIcons);
-    // The ramp as it was read; a platform that refuses a ramp read back from the device
-    // (Wine checks its shape) gets the one built from its estimated exponents instead.
-    if (haveRamp_ && !SetScreenRamp(&ramp_) &&
-        !BuildAndSetGamma(EstimateGammaExponent(ramp_.data(), kRedChannel),
-                          EstimateGammaExponent(ramp_.data(), kGreenChannel),
-                          EstimateGammaExponent(ramp_.data(), kBlueChannel)))
-      Failure("Unable to set gamma adjustment");
+    const ScreenTarget target{state_.startupModeValid ? &state_.startupMode : nullptr,
+                              &state_.startupIcons, haveRamp_ ? &ramp_ : nullptr};
+    // Icons that could not be read are not put back, and that was said already.
+    const RestoreParts parts{state_.startupIcons.bytes != nullptr, true, haveRamp_};
+    RestoreScreen(target, {parts, ModeLasting{}, true}, agent_, report_);
   }
 
  private:
-  HWND window_;
   AgentClient* agent_;
+  Report report_;
   StartupState state_;
   GammaRamp ramp_{};
   bool haveRamp_ = false;
@@ -204,20 +145,39 @@ class SessionEndWatch {
   bool ended_ = false;
 };
 
+// One handler per switch, named after it (/Save: OnSave).
+void OnUninstall(const Report& report) { DeleteAllSnapshots(report); }
+
+void OnSave(AgentClient* agent, const Report& report) { SaveScreen(agent, report); }
+
+void OnRestore(AgentClient* agent, const CommandLine& command, const Report& report) {
+  Snapshot saved;
+  // Where the window keeps its button disabled (no snapshot, or no path for one), this says so.
+  if (const Outcome loaded = LoadSnapshot(&saved); !loaded.ok()) {
+    report(loaded);
+    return;
+  }
+  const bool named = command.icons || command.resolution || command.gamma;
+  const RestoreParts parts =
+      named ? RestoreParts{command.icons, command.resolution, command.gamma} : ReadOptions();
+  // Lasting as "Apply and save as default" without "Affects all users".
+  RestoreScreen({&saved.mode, &saved.icons, nullptr, &saved.gamma}, {parts, ModeLasting{}, true},
+                agent, report);
+}
+
 // Remembers the screen, runs the program and all it starts to their end (pumping messages:
 // a broadcast sent meanwhile must not hang), puts the screen back.
-DWORD OnRun(HWND window, AgentClient* agent, const std::string& program) {
-  ScreenBefore screen(window, agent);
+DWORD OnRun(AgentClient* agent, const std::string& program, Failures* failures) {
+  const Report report = failures->AsReport();
+  ScreenBefore screen(agent, report);
   ProgramRun run;
-  std::string error;
-  if (!run.Start(program, &error)) {
-    Failure(error);
+  if (const Outcome started = run.Start(program); !started.ok()) {
+    report(started);
     return 1;
   }
   SessionEndWatch session(&screen);
   if (!run.Wait([&session] { return session.Ended(); })) {
     // The session ended: the screen is back, and the program's end will not be seen.
-    ++failures;
     return 1;
   }
   screen.PutBack();
@@ -228,35 +188,21 @@ DWORD OnRun(HWND window, AgentClient* agent, const std::string& program) {
 
 int RunCommandLine(const CommandLine& command) {
   Lines output;
-  lines = &output;
-  failures = 0;
   if (command.mode == CommandMode::kBad) {
     output.Write(AnsiText(command.error));  // the lines are in the code page
     output.Write(kCommandLineUsage);
-    lines = nullptr;
     return 2;
   }
-  SetMessageSink(Failure);
+  Failures failures(&output);
+  const Report report = failures.AsReport();
+  AgentClient agent;
   DWORD code = 0;
-  {
-    HiddenMainDialog dialog;
-    AgentClient agent;
-    if (command.mode == CommandMode::kUninstall) {
-      OnUninstall(dialog.hwnd());  // needs none of the controls
-    } else if (!dialog.hwnd()) {
-      Failure("Unable to create the program's controls");
-    } else if (command.mode == CommandMode::kSave) {
-      OnSave(dialog.hwnd(), &agent);
-    } else if (command.mode == CommandMode::kRestore) {
-      OnRestore(dialog.hwnd(), &agent, command);
-    } else if (command.mode == CommandMode::kRun) {
-      code = OnRun(dialog.hwnd(), &agent, command.program);
-    }
-    DisconnectAgent(&agent);
-  }
-  SetMessageSink(nullptr);
-  lines = nullptr;
-  return failures ? 1 : static_cast<int>(code);
+  if (command.mode == CommandMode::kUninstall) OnUninstall(report);
+  if (command.mode == CommandMode::kSave) OnSave(&agent, report);
+  if (command.mode == CommandMode::kRestore) OnRestore(&agent, command, report);
+  if (command.mode == CommandMode::kRun) code = OnRun(&agent, command.program, &failures);
+  DisconnectAgent(&agent);
+  return failures.count() ? 1 : static_cast<int>(code);
 }
 
 }  // namespace kestrin

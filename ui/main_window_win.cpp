@@ -4,14 +4,12 @@
 
 #include "about_box_win.h"
 #include "agent_client_win.h"
-#include "display_mode_win.h"
 #include "gamma_win.h"
 #include "message_box_win.h"
-#include "options_file_win.h"
 #include "resource_ids.h"
-#include "restore_win.h"
-#include "saved_panel_win.h"
+#include "save_restore_win.h"
 #include "single_instance_win.h"
+#include "window_engine_win.h"
 
 namespace kestrin {
 namespace {
@@ -192,13 +190,14 @@ BOOL MainWindow::OnInitDialog() {
   for (int id : kHeadingControls)
     SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(headingFont.get()), TRUE);
 
-  if (!ConnectAgent(window, &agent, false)) ConnectAgent(window, &agent, true);
-  CaptureIconLayout(window, &agent, &startup.startupIcons);
-  ReadGamma(window, &startup.startupGamma);
+  // A second, reported try: the shell may have been busy a moment.
+  if (!ConnectAgent(&agent).ok()) ShowOutcome(window, ConnectAgent(&agent));
+  ShowOutcome(window, CaptureIconLayout(&agent, &startup.startupIcons));
+  ShowOutcome(window, ReadGamma(&startup.startupGamma));
 
   CreateToolTips();
   SetControlTexts();
-  ReadOptions(window);
+  CheckParts(window, ReadOptions());
   return TRUE;
 }
 
@@ -322,32 +321,40 @@ void MainWindow::OnFold() {
   isUnfolded = !isUnfolded;
 }
 
-void MainWindow::OnSaveCurrent() { SaveSnapshot(hwnd(), &agent); }
+void MainWindow::OnSaveCurrent() {
+  if (SaveScreen(&agent, BoxesFor(hwnd()))) ShowSavedSettings(hwnd());
+}
+
+void MainWindow::Restore(const ScreenTarget& target, const RestoreParts& parts, bool settle) {
+  HWND window = hwnd();
+  RestoreScreen(target, {parts, LastingChosen(window), settle}, &agent, BoxesFor(window),
+                [window] { ShowCurrentDisplayMode(window); });
+}
+
+namespace {
+constexpr RestoreParts kModeOnly{false, true, false};
+constexpr RestoreParts kIconsOnly{true, false, false};
+constexpr RestoreParts kGammaOnly{false, false, true};
+}  // namespace
 
 void MainWindow::OnRestoreSaved() {
   WaitCursor wait;
-  RestoreAsTicked(hwnd(), &agent);
+  Snapshot saved;
+  if (LoadSavedSnapshot(hwnd(), &saved))
+    Restore({&saved.mode, &saved.icons, nullptr, &saved.gamma}, PartsChecked(hwnd()), true);
 }
 
 void MainWindow::OnUndoAll() {
-  if (startup.startupModeValid) ApplyDisplayMode(hwnd(), &startup.startupMode);
   WaitCursor wait;
-  Sleep(MODE_SETTLE_MS);
-  ApplyStartupIcons();
+  Restore({StartupMode(), &startup.startupIcons}, {true, true, false}, true);
 }
 
-void MainWindow::ApplyStartupIcons() {
-  // No layout was captured at start-up: there is nothing to put back, which the user is
-  // told as for any icon apply that cannot be done.
-  if (!startup.startupIcons.bytes) {
-    ShowMessage(hwnd(), "Unable to set icons position", kBoxStop);
-    return;
-  }
-  ApplyIconLayout(hwnd(), &agent, startup.startupIcons);
+const DEVMODEA* MainWindow::StartupMode() const {
+  return startup.startupModeValid ? &startup.startupMode : nullptr;
 }
 
 void MainWindow::OnCancel() {
-  WriteOptions(hwnd());
+  WriteOptions(PartsChecked(hwnd()));
   EndDialog(IDCANCEL);
 }
 
@@ -357,30 +364,33 @@ void MainWindow::OnAppIcon() {
 }
 
 void MainWindow::OnApplySavedIcons() {
-  LoadedSnapshot loaded;
-  if (Load(hwnd(), &loaded)) ApplyIconLayout(hwnd(), &agent, loaded.icons);
+  Snapshot saved;
+  if (LoadSavedSnapshot(hwnd(), &saved)) Restore({nullptr, &saved.icons}, kIconsOnly, false);
 }
 
-void MainWindow::OnUndoIcons() { ApplyStartupIcons(); }
+void MainWindow::OnUndoIcons() { Restore({nullptr, &startup.startupIcons}, kIconsOnly, false); }
 
 void MainWindow::OnApplySavedGamma() {
-  LoadedSnapshot loaded;
-  if (!Load(hwnd(), &loaded)) return;
-  loaded.icons = OwnedIconLayout();
-  ApplyGamma(hwnd(), loaded.gamma);
+  Snapshot saved;
+  if (LoadSavedSnapshot(hwnd(), &saved))
+    Restore({nullptr, nullptr, nullptr, &saved.gamma}, kGammaOnly, false);
 }
 
-void MainWindow::OnUndoGamma() { UndoGamma(hwnd(), startup); }
+void MainWindow::OnUndoGamma() {
+  Restore({nullptr, nullptr, nullptr, &startup.startupGamma}, kGammaOnly, false);
+}
 
 void MainWindow::OnApplySavedMode() {
-  LoadedSnapshot loaded;
-  if (!Load(hwnd(), &loaded)) return;
-  loaded.icons = OwnedIconLayout();
-  ApplyDisplayMode(hwnd(), &loaded.mode);
+  Snapshot saved;
+  if (LoadSavedSnapshot(hwnd(), &saved)) Restore({&saved.mode}, kModeOnly, false);
 }
 
-void MainWindow::OnUndoMode() { UndoDisplayMode(hwnd(), &startup); }
-void MainWindow::OnRestoreDefaultMode() { RestoreDefaultDisplayMode(hwnd()); }
+void MainWindow::OnUndoMode() { Restore({StartupMode()}, kModeOnly, false); }
+
+void MainWindow::OnRestoreDefaultMode() {
+  if (ShowOutcome(hwnd(), RestoreDefaultDisplayMode())) ShowCurrentDisplayMode(hwnd());
+}
+
 void MainWindow::OnViewCurrent() { ShowCurrentDisplayMode(hwnd()); }
 void MainWindow::OnViewSaved() { ShowSavedSettings(hwnd()); }
 

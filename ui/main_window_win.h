@@ -8,11 +8,10 @@
 
 #include "dialog_win.h"
 #include "engine_state_win.h"
+#include "save_restore_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
-
-constexpr DWORD MODE_SETTLE_MS = 2000;
 
 class MainWindow : public Dialog {
  public:
@@ -45,7 +44,9 @@ class MainWindow : public Dialog {
 
   void CreateToolTips();
   void SetControlTexts();
-  void ApplyStartupIcons();
+  // Through the one restore sequence, as the window's controls choose, its failures in boxes.
+  void Restore(const ScreenTarget& target, const RestoreParts& parts, bool settle);
+  const DEVMODEA* StartupMode() const;  // null when it could not be read
   bool PaintMinimised();
 
   static const CommandEntry<MainWindow> kCommands[15];

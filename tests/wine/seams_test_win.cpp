@@ -16,11 +16,11 @@
 #include "icon_layout.h"
 #include "kestrin_driver_win.h"
 #include "lumiq_win.h"
-#include "message_box_win.h"
 #include "single_instance_win.h"
 #include "snapshot_file_win.h"
 #include "snapshot_paths_win.h"
 #include "standin_client_win.h"
+#include "system_text_win.h"
 #include "wine_gap.h"
 
 using namespace kestrin;
@@ -28,10 +28,18 @@ using namespace kestrin::test;
 
 namespace {
 
+// What a face would tell the user, collected.
 std::vector<std::string> g_messages;
-void Collect(const std::string& text) { g_messages.push_back(text); }
 using Texts = std::vector<std::string>;
 std::vector<std::string> Messages() { return std::move(g_messages); }
+bool Noted(const Outcome& outcome) {
+  if (!outcome.ok()) g_messages.push_back(OutcomeMessage(outcome));
+  return outcome.ok();
+}
+uint32_t Captured(AgentClient* client, OwnedIconLayout* out) {
+  return Noted(CaptureIconLayout(client, out)) ? out->length : 0;
+}
+int Applied(AgentClient* client, const OwnedIconLayout& layout) { return Noted(ApplyIconLayout(client, layout)); }
 
 OwnedIconLayout Owned(const std::string& blob) {  // as a capture hands it over: spare zero bytes after it
   OwnedIconLayout layout;
@@ -49,13 +57,12 @@ std::string With(std::string blob, size_t at, uint32_t word) {
 class Seams : public testing::Test {
  protected:
   void SetUp() override {
-    SetMessageSink(Collect);
     std::string error;
     ASSERT_TRUE(desktop_ = StandinDesktop::Start(&error)) << error;
     ASSERT_TRUE(desktop_->AddIcon("Target", 10, 10) && desktop_->AddIcon("Other", 110, 10) &&
                 desktop_->AddIcon(std::string(300, 'M'), 210, 10));
     const ULONGLONG start = GetTickCount64();
-    ASSERT_EQ(1, ConnectAgent(nullptr, &client_, true));
+    ASSERT_TRUE(Noted(ConnectAgent(&client_)));
     EXPECT_LT(GetTickCount64() - start, kAgentWakeUpTimeoutMs) << "woken at once, not after the time-out";
     ASSERT_EQ(GetWindowThreadProcessId(desktop_->listView(), nullptr),
               GetWindowThreadProcessId(client_.agentWindow, nullptr));
@@ -63,7 +70,6 @@ class Seams : public testing::Test {
   void TearDown() override {
     EXPECT_NE(0, DisconnectAgent(&client_)) << "the hook it recorded is removed";
     EXPECT_EQ(nullptr, FindWindowA(nullptr, kAgentWindowTitle));
-    SetMessageSink(nullptr);
     EXPECT_EQ(std::vector<std::string>(), Messages());
   }
   // The command as the agent answers it: 1 carried out, 0 refused.
@@ -86,7 +92,7 @@ class Seams : public testing::Test {
 // The agent's capture and apply at the limits of what a record can hold.
 TEST_F(Seams, RecordsAtTheirLimits) {
   OwnedIconLayout captured;
-  ASSERT_EQ(8 + 3 * kIconRecordSize, CaptureIconLayout(nullptr, &client_, &captured));
+  ASSERT_EQ(8 + 3 * kIconRecordSize, Captured(&client_, &captured));
   const uint8_t* longRecord = captured.bytes.get() + 8 + 2 * kIconRecordSize;
   EXPECT_EQ(std::string(259, 'M') + '\0', std::string(reinterpret_cast<const char*>(longRecord) + 8, 260))
       << "a longer label arrives cut to 259 and terminated";
@@ -115,9 +121,9 @@ TEST_F(Seams, RecordsAtTheirLimits) {
 TEST_F(Seams, CaptureBound) {
   ASSERT_TRUE(desktop_->Command("addmany " + std::to_string(kMaxIconRecords - 3)));
   OwnedIconLayout all;
-  EXPECT_EQ(8 + kMaxIconRecords * kIconRecordSize, CaptureIconLayout(nullptr, &client_, &all));
+  EXPECT_EQ(8 + kMaxIconRecords * kIconRecordSize, Captured(&client_, &all));
   ASSERT_TRUE(desktop_->Command("addmany 1"));
-  EXPECT_EQ(0u, CaptureIconLayout(nullptr, &client_, &all));
+  EXPECT_EQ(0u, Captured(&client_, &all));
   EXPECT_EQ(std::vector<std::string>({"Unable to retrieve icons position"}), Messages());
 }
 
@@ -160,20 +166,20 @@ TEST_F(Seams, SharedBuffersThatLie) {
 
   // An apply holds its buffer no longer than the apply: a later, larger one (the command line beside a window) finds
   // the name free, or waits, bounded, for an older holder to let it go.
-  ASSERT_EQ(1, ApplyIconLayout(nullptr, &client_, Owned(IconBlob({{"Target", 20, 30}}))));
+  ASSERT_EQ(1, Applied(&client_, Owned(IconBlob({{"Target", 20, 30}}))));
   EXPECT_FALSE(kestrin::UniqueHandle(OpenFileMappingA(FILE_MAP_READ, FALSE, kApplyBufferName))) << "still held";
   kestrin::UniqueHandle older(
       CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 100, kApplyBufferName));
   const OwnedIconLayout larger = Owned(IconBlob(std::vector<StandinIcon>(20, StandinIcon{"Other", 40, 50})));
   const ULONGLONG start = GetTickCount64();
-  EXPECT_EQ(0, ApplyIconLayout(nullptr, &client_, larger));
+  EXPECT_EQ(0, Applied(&client_, larger));
   EXPECT_LT(GetTickCount64() - start, 4000u) << "the wait for the older holder is bounded";
   EXPECT_EQ(Texts({"Unable to set icons position"}), Messages());
   std::thread letGo([&] {
     Sleep(500);
     older.reset();
   });
-  EXPECT_EQ(1, ApplyIconLayout(nullptr, &client_, larger));
+  EXPECT_EQ(1, Applied(&client_, larger));
   letGo.join();
   EXPECT_EQ(0, desktop_->Faults()) << "memory faults inside the shell";
   desktop_->ProvokeFault();
@@ -192,7 +198,7 @@ TEST_F(Seams, OtherProcessesLeaveOurHook) {
 // shell is given up on; a refused or timed-out capture is never read from the buffer.
 TEST_F(Seams, BusyForeignAndHungShells) {
   OwnedIconLayout saved;
-  ASSERT_NE(0u, CaptureIconLayout(nullptr, &client_, &saved));
+  ASSERT_NE(0u, Captured(&client_, &saved));
   ASSERT_TRUE(desktop_->Command("pump 3000"));
   DWORD_PTR firstResult = 0;
   std::thread first([&] { firstResult = Send(AGENT_CMD_CAPTURE); });
@@ -204,9 +210,9 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   }
   const ULONGLONG start = GetTickCount64();
   OwnedIconLayout refused;
-  EXPECT_EQ(0u, CaptureIconLayout(nullptr, &client_, &refused));
+  EXPECT_EQ(0u, Captured(&client_, &refused));
   EXPECT_EQ(nullptr, refused.bytes.get()) << "the previous capture, still in the buffer, is not taken";
-  EXPECT_EQ(0, ApplyIconLayout(nullptr, &client_, saved));
+  EXPECT_EQ(0, Applied(&client_, saved));
   EXPECT_LT(GetTickCount64() - start, 1500u) << "refused at once";
   DWORD_PTR ignored = 0;
   const HWND agent = client_.agentWindow;
@@ -219,7 +225,7 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   for (int i = 0; i < 250 && IsWindow(agent); ++i) Sleep(20);
   EXPECT_FALSE(IsWindow(agent)) << "the close is carried out after it";
   EXPECT_EQ(Texts({"Unable to retrieve icons position", "Unable to set icons position"}), Messages());
-  ASSERT_NE(0u, CaptureIconLayout(nullptr, &client_, &saved)) << "connects again";
+  ASSERT_NE(0u, Captured(&client_, &saved)) << "connects again";
 
   InitCommonControls();
   HWND foreign = CreateWindowA(WC_LISTVIEWA, "", LVS_ICON, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
@@ -228,7 +234,7 @@ TEST_F(Seams, BusyForeignAndHungShells) {
     for (uintptr_t command : {AGENT_CMD_CAPTURE, AGENT_CMD_APPLY}) EXPECT_EQ(0u, Send(command, window)) << window;
   ASSERT_TRUE(PrepareMemory(8 + kIconRecordSize + kTransferSlack, kApplyBufferName,
                             IconBlob({{"Target", 400, 500}}).data(), 8 + kIconRecordSize));
-  for (uintptr_t command : {uintptr_t{1}, uintptr_t{4}, ~uintptr_t{0}}) Send(command);
+  for (uintptr_t command : {uintptr_t{1}, uintptr_t{5}, ~uintptr_t{0}}) Send(command);
   DestroyWindow(foreign);
   EXPECT_EQ(10, desktop_->Icons().at(0).x);
 
@@ -236,18 +242,17 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   ASSERT_TRUE(desktop_->Command("hang 4000"));
   const ULONGLONG hung = GetTickCount64();
   OwnedIconLayout stale;
-  EXPECT_EQ(0u, CaptureIconLayout(nullptr, &client_, &stale));
+  EXPECT_EQ(0u, Captured(&client_, &stale));
   EXPECT_EQ(nullptr, stale.bytes.get());
-  EXPECT_EQ(0, ApplyIconLayout(nullptr, &client_, saved));
+  EXPECT_EQ(0, Applied(&client_, saved));
   EXPECT_LT(GetTickCount64() - hung, 3500u) << "each command gave up after its time limit";
   EXPECT_EQ(Texts({"Unable to retrieve icons position", "Unable to set icons position"}), Messages());
   while (GetTickCount64() - hung < 4500) Sleep(100);  // the shell answers again
   client_.commandTimeoutMs = 30000;
 
   // A layout beyond the bound is refused before the shell is asked to search for it.
-  EXPECT_EQ(0,
-            ApplyIconLayout(nullptr, &client_,
-                            Owned(IconBlob(std::vector<StandinIcon>(kMaxIconRecords + 1, StandinIcon{"Same", 1, 1})))));
+  EXPECT_EQ(
+      0, Applied(&client_, Owned(IconBlob(std::vector<StandinIcon>(kMaxIconRecords + 1, StandinIcon{"Same", 1, 1})))));
   EXPECT_EQ(Texts({"Unable to set icons position: the layout holds 10001 icons, more than the 10000 Kestrin restores"}),
             Messages());
   EXPECT_FALSE(AgentSessionEnding(&client_, FALSE));
@@ -259,17 +264,15 @@ TEST_F(Seams, BusyForeignAndHungShells) {
 TEST(OtherArchitecture, ShellIsRefusedWithoutAHook) {
   if (const char* why = std::getenv("KESTRIN_NO_32BIT"); why && sizeof(void*) == 8)
     GTEST_SKIP() << "needs the x86 stand-in desktop, but " << why;
-  SetMessageSink(Collect);
   std::string error;
   auto desktop = StandinDesktop::Start(
       &error, false, sizeof(void*) == 8 ? "..\\..\\x86\\bin\\standin.exe" : "..\\..\\x64\\bin\\standin.exe");
   ASSERT_TRUE(desktop) << error;
   AgentClient client;
   const ULONGLONG start = GetTickCount64();
-  EXPECT_EQ(0, ConnectAgent(nullptr, &client, true));
+  EXPECT_FALSE(Noted(ConnectAgent(&client)));
   EXPECT_LT(GetTickCount64() - start, kAgentWakeUpTimeoutMs - 1000) << "no wait for a wake-up";
   EXPECT_EQ(0, SetExplorerHook(0)) << "no hook was installed";
-  SetMessageSink(nullptr);
   EXPECT_EQ(std::vector<std::string>({"Unable to access desktop"}), Messages());
 }
 
@@ -351,7 +354,6 @@ struct PlacementFailure {
 };
 
 TEST(SnapshotPlacement, FailuresLeaveASnapshotUnderItsName) {
-  SetMessageSink(Collect);
   std::string path, bytes;
   ASSERT_TRUE(SnapshotPath(&path));
   snapshotPlacementCalls = {PlacementFailure::Replace, PlacementFailure::Move};
@@ -366,14 +368,13 @@ TEST(SnapshotPlacement, FailuresLeaveASnapshotUnderItsName) {
     SCOPED_TRACE(c.replaceError);
     ASSERT_TRUE(WriteFileBytes(path, "old"));
     PlacementFailure::now = &c;
-    EXPECT_EQ(c.saved ? 1 : 0, WriteSnapshotFile(nullptr, mode, icons, GammaTriple{}));
+    EXPECT_EQ(c.saved, Noted(WriteSnapshotFile(mode, icons, GammaTriple{})));
     EXPECT_TRUE(ReadFileBytes(path, &bytes) && bytes.size() == (c.saved ? sizeof mode + 8 + 24 : 3u))
         << "the new snapshot, or the old one";
     EXPECT_FALSE(FileExists(path.substr(0, path.size() - 4) + ".tmp"));
   }
   snapshotPlacementCalls = SnapshotPlacementCalls();
   DeleteFileA(path.c_str());
-  SetMessageSink(nullptr);
   EXPECT_EQ(Texts({"Unable to save information : " + SystemText(ERROR_SHARING_VIOLATION)}), Messages());
 }
 
