@@ -59,12 +59,26 @@ struct GdiObjectTraits {
   static void Close(T object) { DeleteObject(object); }
 };
 
+struct WindowTraits {
+  static bool IsValid(HWND w) { return w != nullptr; }
+  static void Close(HWND w) { DestroyWindow(w); }
+};
+
+template <typename T>
+struct ComTraits {
+  static bool IsValid(T* p) { return p != nullptr; }
+  static void Close(T* p) { p->Release(); }
+};
+
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
 using MappedView = UniqueResource<void*, MappedViewTraits>;
 using UniqueLocal = UniqueResource<HLOCAL, LocalMemoryTraits>;
 using UniqueFind = UniqueResource<HANDLE, FindHandleTraits>;
 using UniqueFont = UniqueResource<HFONT, GdiObjectTraits<HFONT>>;
 using UniquePen = UniqueResource<HPEN, GdiObjectTraits<HPEN>>;
+using UniqueWindow = UniqueResource<HWND, WindowTraits>;
+template <typename T>
+using ComRef = UniqueResource<T*, ComTraits<T>>;  // a COM interface pointer
 
 // A device context from GetDC for `window`, or for the whole screen without one.
 class ScreenDC {

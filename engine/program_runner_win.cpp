@@ -16,14 +16,6 @@ namespace {
 // it (after the user's consent). Not in mingw-w64's headers.
 constexpr DWORD kElevationRequired = 740;
 
-template <typename T>
-struct ComTraits {
-  static bool IsValid(T* p) { return p != nullptr; }
-  static void Close(T* p) { p->Release(); }
-};
-template <typename T>
-using ComRef = UniqueResource<T*, ComTraits<T>>;
-
 // COM for this thread while the program starts: the shell's link objects and ShellExecuteEx
 // want it.
 class ComApartment {

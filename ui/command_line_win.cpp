@@ -112,15 +112,10 @@ class SessionEndWatch {
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = kClass;
     RegisterClassA(&windowClass);
-    window_ = CreateWindowExA(0, kClass, "Kestrin", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                              windowClass.hInstance, nullptr);
-    if (window_) SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    window_.reset(CreateWindowExA(0, kClass, "Kestrin", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr));
+    if (window_) SetWindowLongPtrA(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
-  ~SessionEndWatch() {
-    if (window_) DestroyWindow(window_);
-  }
-  SessionEndWatch(const SessionEndWatch&) = delete;
-  SessionEndWatch& operator=(const SessionEndWatch&) = delete;
   bool Ended() const { return ended_; }
 
  private:
@@ -141,8 +136,8 @@ class SessionEndWatch {
   }
 
   ScreenBefore* screen_;
-  HWND window_ = nullptr;
   bool ended_ = false;
+  UniqueWindow window_;  // last: destroyed first, while the rest is still there
 };
 
 // One handler per switch, named after it (/Save: OnSave).
