@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by scripts/test, scripts/run, scripts/package and scripts/screenshots: package
 # install, preset builds, the private Xorg display, the Wine prefix and the cleanup trap.
 # Sourced, not run. Callers set before sourcing (defaults in brackets):
@@ -11,7 +12,7 @@ prefix_name=${prefix_name:-wineprefix}
 display_label=${display_label:-Test display}
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+cd "$root" || exit 1
 mkdir -p build/logs
 
 say() { printf '\n== %s\n' "$*"; }
@@ -20,10 +21,11 @@ say() { printf '\n== %s\n' "$*"; }
 
 # Two scripts in one tree would share the prefix and the build directories. fd 9 holds
 # the lock: long-lived children must not inherit it (start them with 9>&-).
+# lock_tree MESSAGE: MESSAGE is said when another run holds the lock.
 lock_tree() {
   exec 9>build/.test.lock
   if ! flock -n 9; then
-    echo "${1:-Another scripts/test is running in this tree; waiting for it...}"
+    echo "$1"
     flock 9
   fi
 }
@@ -40,6 +42,7 @@ packages=(
   wine wine64 wine32:i386 fonts-wine
   xserver-xorg-core xserver-xorg-video-dummy x11-utils
   cmake ninja-build g++ clang-14 libclang-rt-14-dev googletest libgtest-dev
+  clang-format-14 shellcheck
 )
 
 installed() {
@@ -91,14 +94,14 @@ build_preset() {
   local key="$p${*:+ $*}"
   if [ -n "${built[$key]:-}" ]; then [ "${built[$key]}" = ok ]; return; fi
   say "Build $p${*:+ ($*)}"
-  local log=build/logs/configure-$p.log fresh=() targets=()
+  local log=build/logs/configure-$p.log fresh_cache=() targets=()
   # CMake keeps the compilers it found first: a changed toolchain file needs a
   # fresh cache, or the old compilers stay in use.
   if [ -f "build/$p/CMakeCache.txt" ] &&
      [ -n "$(find cmake -name 'mingw-*.cmake' -newer "build/$p/CMakeCache.txt")" ]; then
-    case $p in x64|x86) fresh=(--fresh) ;; esac
+    case $p in x64|x86) fresh_cache=(--fresh) ;; esac
   fi
-  if ! cmake --preset "$p" "${fresh[@]}" >"$log" 2>&1; then
+  if ! cmake --preset "$p" "${fresh_cache[@]}" >"$log" 2>&1; then
     echo "Configure of preset $p failed; last lines of $log:"
     tail -n 40 "$log"
     built[$key]=failed
@@ -358,7 +361,7 @@ ensure_wine() {
     failed) echo "The test display or the Wine prefix could not be set up (see above)."; return 1 ;;
   esac
   say "Test display and Wine prefix"
-  if start_display && boot_prefix; then
+  if start_display && boot_prefix N; then
     wine_state=ready
   else
     wine_state=failed

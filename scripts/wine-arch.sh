@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # How Wine runs on this machine. Sourced by lib.sh and wine-run; sets variables only.
 # Some kernels refuse every 32-bit x86 program, Wine's 32-bit loader included, and the
 # `wine`, `wineboot` and `winepath` commands all go through that loader first. There,
@@ -20,6 +21,7 @@ probe_32bit() {
   fi
   # bash's own exec: timeout's execvp would hand a refused binary to /bin/sh, which then
   # reports a syntax error instead of the real cause.
+  # shellcheck disable=SC2016  # "$0" is expanded by the inner bash, as meant
   out=$(timeout -k 5 "$limit" bash -c 'exec "$0" --version' "$loader" 2>&1 </dev/null) || rc=$?
   if [ $rc -eq 0 ] && [[ $out == wine-* ]]; then
     return 0
@@ -42,11 +44,12 @@ probe_32bit() {
 #   prefix      PREFIX_DIR for wow64, PREFIX_DIR-win64 for win64: a prefix made one way
 #               cannot serve the other
 # and exports WINEARCH and WINELOADER for win64, clears them for wow64.
+# shellcheck disable=SC2034  # wine, wine64 and prefix are read by the scripts that source this
 choose_wine_arch() {
   case ${KESTRIN_WINE_ARCH:-} in
     wow64 | win64) wine_arch=$KESTRIN_WINE_ARCH ;;
     *)
-      if probe_32bit; then
+      if probe_32bit "$wine32_loader"; then
         wine_arch=wow64
         unset KESTRIN_NO_32BIT
       else

@@ -30,6 +30,7 @@ for _ in $(seq 300); do [ -f "$WINEPREFIX/.kestrin-running/$runner" ] && break; 
 sleep 2  # the stand-in is up
 kill_tree() {
   kill -STOP "$1" 2>/dev/null
+  # shellcheck disable=SC2013  # each file is one line of process ids separated by spaces
   for child in $(cat /proc/"$1"/task/*/children 2>/dev/null); do kill_tree "$child"; done
   kill -KILL "$1" 2>/dev/null
 }
