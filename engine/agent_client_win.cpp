@@ -152,14 +152,14 @@ Outcome ConnectAgent(AgentClient* client) {
   return Failed(Step::kConnectAgent);
 }
 
-int DisconnectAgent(AgentClient* client) {
+bool DisconnectAgent(AgentClient* client) {
   if (client->agentWindow && IsWindow(client->agentWindow)) {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(client->agentWindow, WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
                         kCloseTimeoutMs, &ignored);
     Sleep(AGENT_SETTLE_MS);
   }
-  return SetExplorerHook(0);
+  return SetExplorerHook(0) != 0;
 }
 
 Outcome CaptureIconLayout(AgentClient* client, OwnedIconLayout* out) {

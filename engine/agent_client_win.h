@@ -24,8 +24,8 @@ HWND FindDesktopListView();
 // Done when the agent window was found and answered a ping; else kConnectAgent.
 Outcome ConnectAgent(AgentClient* client);
 
-// Closes the agent window if there is one and removes the hook; SetExplorerHook(0)'s result.
-int DisconnectAgent(AgentClient* client);
+// Closes the agent window if there is one and removes this process's hook; true when it had one.
+bool DisconnectAgent(AgentClient* client);
 
 // Capture and apply connect again, once and quietly, when their agent is gone.
 // The agent's current layout into *out, or kCaptureIcons (*out is left as it was).

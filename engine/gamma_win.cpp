@@ -15,6 +15,19 @@ int RunOnFirstMonitor(GammaRequest* request) {
   return request->result;
 }
 
+bool ReadScreenRamp(GammaRamp* ramp) {
+  GammaRequest request;
+  request.readMode = 1;
+  request.ramp = ramp;
+  return RunOnFirstMonitor(&request) != 0;
+}
+
+bool SetScreenRamp(GammaRamp* ramp) {
+  GammaRequest request;
+  request.ramp = ramp;
+  return RunOnFirstMonitor(&request) != 0;
+}
+
 }  // namespace
 
 BOOL CALLBACK GammaMonitorProc(HMONITOR, HDC context, LPRECT, LPARAM data) noexcept {
@@ -26,38 +39,21 @@ BOOL CALLBACK GammaMonitorProc(HMONITOR, HDC context, LPRECT, LPARAM data) noexc
   return FALSE;
 }
 
-int ReadScreenRamp(GammaRamp* ramp) {
-  GammaRequest request;
-  request.readMode = 1;
-  request.ramp = ramp;
-  return RunOnFirstMonitor(&request);
-}
-
-int SetScreenRamp(GammaRamp* ramp) {
-  GammaRequest request;
-  request.ramp = ramp;
-  return RunOnFirstMonitor(&request);
-}
-
-int BuildAndSetGamma(double red, double green, double blue) {
-  GammaRamp ramp;
-  BuildGammaRamp(red, green, blue, ramp);
-  GammaRequest request;
-  request.readMode = 0;
-  request.ramp = &ramp;
-  return RunOnFirstMonitor(&request);
+Outcome ReadRamp(GammaRamp* ramp) {
+  return ReadScreenRamp(ramp) ? Outcome() : Failed(Step::kReadGamma);
 }
 
 Outcome SetGamma(const GammaTriple& triple) {
-  return BuildAndSetGamma(triple.red, triple.green, triple.blue) ? Outcome()
-                                                                 : Failed(Step::kSetGamma);
+  GammaRamp ramp;
+  BuildGammaRamp(triple.red, triple.green, triple.blue, ramp);
+  return SetScreenRamp(&ramp) ? Outcome() : Failed(Step::kSetGamma);
 }
 
 Outcome ReadGamma(GammaTriple* out) {
   GammaTriple triple;  // 1.0, 1.0, 1.0 unless the read succeeds
   GammaRamp ramp{};
-  const int read = ReadScreenRamp(&ramp);
-  if (read != 0) {
+  const bool read = ReadScreenRamp(&ramp);
+  if (read) {
     triple.red = EstimateGammaExponent(ramp.data(), kRedChannel);
     triple.green = EstimateGammaExponent(ramp.data(), kGreenChannel);
     triple.blue = EstimateGammaExponent(ramp.data(), kBlueChannel);

@@ -22,15 +22,11 @@ struct GammaRequest {
 // context the enumeration hands over. `data` points to a GammaRequest.
 BOOL CALLBACK GammaMonitorProc(HMONITOR monitor, HDC context, LPRECT rect, LPARAM data) noexcept;
 
-// The screen's ramp as it is, read and set entry for entry; non-zero on success.
-int ReadScreenRamp(GammaRamp* ramp);
-int SetScreenRamp(GammaRamp* ramp);
+// The screen's ramp as it is, entry for entry; kReadGamma when it cannot be read.
+Outcome ReadRamp(GammaRamp* ramp);
 
-// Builds the ramp for the three exponents and sets it on the screen; non-zero on success.
-// The platform may refuse a ramp (0); the screen then keeps the one it had.
-int BuildAndSetGamma(double red, double green, double blue);
-
-// Sets the ramp the three exponents build; kSetGamma when the platform refuses it.
+// Sets the ramp the three exponents build; kSetGamma when the platform refuses it (the
+// screen then keeps the one it had).
 Outcome SetGamma(const GammaTriple& triple);
 
 // Reads the screen's ramp and estimates its exponents into *out; 1.0, 1.0, 1.0 and

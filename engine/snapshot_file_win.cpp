@@ -169,13 +169,9 @@ Outcome LoadSnapshotFile(const std::wstring& path, Snapshot* loaded) {
   return Outcome();
 }
 
-}  // namespace
-
-static_assert(sizeof(DEVMODEA) == kDisplayRecordSize, "the display record is stored raw");
-static_assert(offsetof(DEVMODEA, dmSize) == kDisplayRecordSizeOffset &&
-                  offsetof(DEVMODEA, dmDriverExtra) == kDisplayRecordExtraOffset,
-              "the decoder checks the record's own size fields");
-
+// The file a load reads: the snapshot, or when it is missing the temporary file a failed save
+// kept as the only copy left. 0 with *path set; else SnapshotPath's error, or
+// ERROR_FILE_NOT_FOUND when neither file is there.
 DWORD FindSnapshotFile(std::string* path) {
   std::string snapshot;
   if (!SnapshotPath(&snapshot)) return GetLastError();
@@ -183,6 +179,13 @@ DWORD FindSnapshotFile(std::string* path) {
     if (Exists(WideText(file))) return *path = file, 0;
   return ERROR_FILE_NOT_FOUND;
 }
+
+}  // namespace
+
+static_assert(sizeof(DEVMODEA) == kDisplayRecordSize, "the display record is stored raw");
+static_assert(offsetof(DEVMODEA, dmSize) == kDisplayRecordSizeOffset &&
+                  offsetof(DEVMODEA, dmDriverExtra) == kDisplayRecordExtraOffset,
+              "the decoder checks the record's own size fields");
 
 Outcome LoadSnapshot(Snapshot* loaded) {
   loaded->icons = OwnedIconLayout{};

@@ -12,11 +12,6 @@
 
 namespace kestrin {
 
-// The file a load reads: the snapshot, or when it is missing the temporary file a failed save
-// kept as the only copy left. 0 with *path set; else SnapshotPath's error, or
-// ERROR_FILE_NOT_FOUND when neither file is there.
-DWORD FindSnapshotFile(std::string* path);
-
 // What a snapshot holds.
 struct Snapshot {
   DEVMODEA mode = {};

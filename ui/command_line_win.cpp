@@ -77,8 +77,9 @@ class ScreenBefore {
   ScreenBefore(AgentClient* agent, const Report& report) : agent_(agent), report_(report) {
     CaptureStartupDisplayMode(&state_);
     if (!state_.startupModeValid) report_(Failed(Step::kReadMode, GetLastError()));
-    haveRamp_ = ReadScreenRamp(&ramp_) != 0;
-    if (!haveRamp_) report_(Failed(Step::kReadGamma));
+    const Outcome ramp = ReadRamp(&ramp_);
+    haveRamp_ = ramp.ok();
+    if (!haveRamp_) report_(ramp);
     const Outcome captured = CaptureIconLayout(agent_, &state_.startupIcons);
     if (!captured.ok()) report_(captured);
   }
