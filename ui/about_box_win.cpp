@@ -27,8 +27,8 @@ BOOL AboutBox::OnInitDialog() {
   LOGFONTA description{};
   if (font && GetObjectA(font, sizeof description, &description) != 0) {
     description.lfWeight = FW_BOLD;
-    boldFont.reset(CreateFontIndirectA(&description));
-    if (boldFont) SendMessageA(version, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont.get()), TRUE);
+    boldFont_.reset(CreateFontIndirectA(&description));
+    if (boldFont_) SendMessageA(version, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), TRUE);
   }
 
   SetWindowTextA(hwnd(), kAboutTitle);

@@ -43,7 +43,7 @@ class AboutBox : public Dialog {
 
   static const CommandEntry<AboutBox> kCommands[2];
   // Made at each initialisation; must outlive the window that draws with it.
-  UniqueFont boldFont;
+  UniqueFont boldFont_;
 };
 
 // The shell call behind the link, replaceable so that tests can watch it without a
