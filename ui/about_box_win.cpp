@@ -28,7 +28,8 @@ BOOL AboutBox::OnInitDialog() {
   if (font && GetObjectA(font, sizeof description, &description) != 0) {
     description.lfWeight = FW_BOLD;
     boldFont_.reset(CreateFontIndirectA(&description));
-    if (boldFont_) SendMessageA(version, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), TRUE);
+    if (boldFont_)
+      SendMessageA(version, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), TRUE);
   }
 
   SetWindowTextA(hwnd(), kAboutTitle);
