@@ -163,8 +163,7 @@ void OnRestore(AgentClient* agent, const CommandLine& command, const Report& rep
 
 // Remembers the screen, runs the program and all it starts to their end (pumping messages:
 // a broadcast sent meanwhile must not hang), puts the screen back.
-DWORD OnRun(AgentClient* agent, const std::string& program, Failures* failures) {
-  const Report report = failures->AsReport();
+DWORD OnRun(AgentClient* agent, const std::string& program, const Report& report) {
   ScreenBefore screen(agent, report);
   ProgramRun run;
   if (const Outcome started = run.Start(program); !started.ok()) {
@@ -196,7 +195,7 @@ int RunCommandLine(const CommandLine& command) {
   if (command.mode == CommandMode::kUninstall) OnUninstall(report);
   if (command.mode == CommandMode::kSave) OnSave(&agent, report);
   if (command.mode == CommandMode::kRestore) OnRestore(&agent, command, report);
-  if (command.mode == CommandMode::kRun) code = OnRun(&agent, command.program, &failures);
+  if (command.mode == CommandMode::kRun) code = OnRun(&agent, command.program, report);
   DisconnectAgent(&agent);
   return failures.count() ? 1 : static_cast<int>(code);
 }
