@@ -12,6 +12,11 @@ namespace {
 
 uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
+void StoreU16(uint8_t* p, uint16_t value) {
+  p[0] = static_cast<uint8_t>(value);
+  p[1] = static_cast<uint8_t>(value >> 8);
+}
+
 uint64_t LoadU64(const uint8_t* p) {
   return uint64_t{LoadU32(p)} | uint64_t{LoadU32(p + sizeof(uint32_t))} << 32;
 }
@@ -52,18 +57,40 @@ SnapshotError CheckIconLayout(const uint8_t* blob, size_t available) {
   return SnapshotError::kNone;
 }
 
+uint32_t GammaRampCrc(const uint8_t* triple, const uint8_t* entries) {
+  return Crc32(entries, kGammaRampBytes, Crc32(triple, kGammaTripleSize));
+}
+
+void WriteGammaRampBlock(uint8_t* block, const uint8_t* triple, const GammaRamp& ramp) {
+  std::memcpy(block, kGammaRampMagic, sizeof kGammaRampMagic);
+  StoreU32(block + kGammaRampLengthOffset, kGammaRampBlockSize);
+  StoreU32(block + kGammaRampReservedOffset, 0);
+  uint8_t* entries = block + kGammaRampHeaderSize;
+  for (size_t i = 0; i < kGammaRampEntries; ++i) StoreU16(entries + i * sizeof(uint16_t), ramp[i]);
+  StoreU32(block + kGammaRampCrcOffset, GammaRampCrc(triple, entries));
+}
+
+// True when the first `size` bytes at `block` hold a whole ramp block made with `triple`.
+bool IsGammaRampBlockFor(const uint8_t* block, size_t size, const uint8_t* triple) {
+  return size >= kGammaRampBlockSize &&
+         std::memcmp(block, kGammaRampMagic, sizeof kGammaRampMagic) == 0 &&
+         LoadU32(block + kGammaRampLengthOffset) == kGammaRampBlockSize &&
+         LoadU32(block + kGammaRampReservedOffset) == 0 &&
+         LoadU32(block + kGammaRampCrcOffset) == GammaRampCrc(triple, block + kGammaRampHeaderSize);
+}
+
 }  // namespace
 
 bool EncodeSnapshot(const uint8_t* displayRecord, const uint8_t* icons, uint32_t iconsLength,
                     const GammaTriple& gamma, std::vector<uint8_t>* bytes, const uint8_t* names,
-                    uint32_t namesLength) {
+                    uint32_t namesLength, const GammaRamp* ramp) {
   bytes->clear();
   if (!displayRecord || !icons || !IsAcceptedDisplayRecord(displayRecord) ||
       CheckIconLayout(icons, iconsLength) != SnapshotError::kNone || LoadU32(icons) != iconsLength)
     return false;
   const bool withNames = names && IconNamesMatch(names, namesLength, icons, iconsLength);
-  const uint64_t total =
-      uint64_t{kDisplayRecordSize} + iconsLength + kGammaTripleSize + (withNames ? namesLength : 0);
+  const uint64_t total = uint64_t{kDisplayRecordSize} + iconsLength + kGammaTripleSize +
+                         (withNames ? namesLength : 0) + (ramp ? kGammaRampBlockSize : 0);
   if (total > SIZE_MAX) return false;
   try {
     bytes->resize(static_cast<size_t>(total));
@@ -78,6 +105,8 @@ bool EncodeSnapshot(const uint8_t* displayRecord, const uint8_t* icons, uint32_t
   for (size_t i = 0; i < kGammaComponents; ++i)
     StoreDouble(triple + i * kGammaComponentSize, components[i]);
   if (withNames) std::memcpy(triple + kGammaTripleSize, names, namesLength);
+  if (ramp)
+    WriteGammaRampBlock(triple + kGammaTripleSize + (withNames ? namesLength : 0), triple, *ramp);
   return true;
 }
 
@@ -104,6 +133,7 @@ SnapshotError DecodeSnapshot(const uint8_t* data, size_t size, DecodedSnapshot* 
 
   std::unique_ptr<uint8_t[]> names;
   uint32_t namesLength = 0;
+  const uint8_t* rampBlock = nullptr;
   if (tripleBytes > kGammaTripleSize) {
     const uint8_t* block = triple + kGammaTripleSize;
     const size_t blockBytes = tripleBytes - kGammaTripleSize;
@@ -113,6 +143,9 @@ SnapshotError DecodeSnapshot(const uint8_t* data, size_t size, DecodedSnapshot* 
       if (!names) return SnapshotError::kOutOfMemory;
       std::memcpy(names.get(), block, namesLength);
     }
+    // A names block that is not taken still tells where it ends: the ramp's own crc decides.
+    const size_t skip = IconNamesLengthAt(block, blockBytes);
+    if (IsGammaRampBlockFor(block + skip, blockBytes - skip, triple)) rampBlock = block + skip;
   }
 
   std::memcpy(out->displayRecord, data, kDisplayRecordSize);
@@ -121,6 +154,9 @@ SnapshotError DecodeSnapshot(const uint8_t* data, size_t size, DecodedSnapshot* 
   out->gamma = gamma;
   out->names = std::move(names);
   out->namesLength = namesLength;
+  out->hasRamp = rampBlock != nullptr;
+  for (size_t i = 0; rampBlock && i < kGammaRampEntries; ++i)
+    out->ramp[i] = LoadU16(rampBlock + kGammaRampHeaderSize + i * sizeof(uint16_t));
   return SnapshotError::kNone;
 }
 

@@ -1,10 +1,11 @@
-// The icon layout blob, its names block and the snapshot file, against bytes built here by hand.
+// The icon layout blob, its names block and the snapshot file with its ramp block, against bytes built here by hand.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "icon_layout.h"
@@ -47,15 +48,34 @@ std::vector<uint8_t> HandRecord(uint16_t size = 156, uint16_t extra = 0) {
   r[36] = uint8_t(size), r[37] = uint8_t(size >> 8), r[38] = uint8_t(extra), r[39] = uint8_t(extra >> 8);
   return r;
 }
-// Record | blob | the doubles 1.3, 1.6 and 2.2 | names.
+// The doubles 1.3, 1.6 and 2.2.
+const std::vector<uint8_t> kTriple = [] {
+  std::vector<uint8_t> t;
+  for (uint64_t bits : {0x3FF4CCCCCCCCCCCDull, 0x3FF999999999999Aull, 0x400199999999999Aull}) PutLE(t, bits, 8);
+  return t;
+}();
+// Record | blob | kTriple | names | ramp.
 std::vector<uint8_t> HandFile(std::vector<uint8_t> f, const std::vector<uint8_t>& blob,
-                              const std::vector<uint8_t>& names = {}) {
-  f.insert(f.end(), blob.begin(), blob.end());
-  for (uint64_t bits : {0x3FF4CCCCCCCCCCCDull, 0x3FF999999999999Aull, 0x400199999999999Aull}) PutLE(f, bits, 8);
-  f.insert(f.end(), names.begin(), names.end());
+                              const std::vector<uint8_t>& names = {}, const std::vector<uint8_t>& ramp = {}) {
+  for (const std::vector<uint8_t>* part : {&blob, &kTriple, &names, &ramp})
+    f.insert(f.end(), part->begin(), part->end());
   return f;
 }
 const std::vector<uint8_t> kBlob = HandBlob(544, 2, {"A", "B"});
+// A ramp whose entries all differ, and its block: "KRP1" | 1552 | 0 | CRC-32 of kTriple then the entries | entries.
+const GammaRamp kRamp = [] {
+  GammaRamp r;
+  for (size_t i = 0; i < r.size(); ++i) r[i] = uint16_t(0x1234 + 97 * i);
+  return r;
+}();
+const std::vector<uint8_t> kRampBlock = [] {
+  std::vector<uint8_t> b = {'K', 'R', 'P', '1'}, covered = kTriple, entries;
+  for (uint16_t v : kRamp) PutLE(entries, v, 2);
+  covered.insert(covered.end(), entries.begin(), entries.end());
+  PutLE(b, 1552), PutLE(b, 0), PutLE(b, Crc32(covered.data(), covered.size()));
+  b.insert(b.end(), entries.begin(), entries.end());
+  return b;
+}();
 }  // namespace
 
 TEST(IconLayout, WriterLaysOutHeaderAndRecordsByteForByte) {
@@ -132,18 +152,28 @@ TEST(IconNames, AnyDamageCutOrOtherBlobIsRefused) {
   EXPECT_TRUE(Match(trailing, kBlob)) << "bytes after the block are not the block's";
 }
 
-TEST(SnapshotFormat, EncodesRecordBlobTripleAndTheBlobsOwnNamesBackToBackOrNothing) {
+TEST(SnapshotFormat, EncodesRecordBlobTripleTheBlobsOwnNamesAndTheRampBackToBackOrNothing) {
   const std::vector<uint8_t> names = NamesFor(kBlob, {u"\U0001F4C1 Photos", u"\u6587\u6863"});
   std::vector<uint8_t> bytes, other = kBlob;
-  auto encode = [&](const std::vector<uint8_t>& record, const std::vector<uint8_t>& blob, uint32_t length,
-                    const uint8_t* named = nullptr) {
-    return EncodeSnapshot(record.data(), blob.data(), length, {1.3, 1.6, 2.2}, &bytes, named, uint32_t(names.size()));
-  };
-  ASSERT_TRUE(encode(HandRecord(), kBlob, 544, names.data()));
-  EXPECT_EQ(HandFile(HandRecord(), kBlob, names), bytes) << "the names block right after the triple";
   other[20] ^= 1;
-  ASSERT_TRUE(encode(HandRecord(), other, 544, names.data()));
-  EXPECT_EQ(HandFile(HandRecord(), other), bytes) << "another blob's names are not written";
+  auto encode = [&](const std::vector<uint8_t>& record, const std::vector<uint8_t>& blob, uint32_t length,
+                    const uint8_t* named = nullptr, const GammaRamp* ramp = nullptr) {
+    return EncodeSnapshot(record.data(), blob.data(), length, {1.3, 1.6, 2.2}, &bytes, named, uint32_t(names.size()),
+                          ramp);
+  };
+  for (const GammaRamp* ramp : {static_cast<const GammaRamp*>(nullptr), &kRamp}) {
+    SCOPED_TRACE(ramp ? "with the ramp" : "without a ramp: the bytes earlier versions wrote");
+    const std::vector<uint8_t> rampBlock = ramp ? kRampBlock : std::vector<uint8_t>();
+    for (bool named : {true, false}) {  // another blob's names are not written: the ramp follows the triple
+      const std::vector<uint8_t>& blob = named ? kBlob : other;
+      ASSERT_TRUE(encode(HandRecord(), blob, 544, names.data(), ramp));
+      EXPECT_EQ(HandFile(HandRecord(), blob, named ? names : std::vector<uint8_t>(), rampBlock), bytes) << named;
+      DecodedSnapshot back;
+      ASSERT_EQ(SnapshotError::kNone, DecodeSnapshot(bytes.data(), bytes.size(), &back));
+      EXPECT_EQ(std::make_tuple(named ? names.size() : 0, !!ramp), std::make_tuple(back.namesLength, back.hasRamp));
+      EXPECT_TRUE(!ramp || back.ramp == kRamp);
+    }
+  }
   // Nothing the decoder would refuse is written.
   EXPECT_FALSE(encode(HandRecord(155), kBlob, 544));
   EXPECT_TRUE(bytes.empty());
@@ -153,7 +183,7 @@ TEST(SnapshotFormat, EncodesRecordBlobTripleAndTheBlobsOwnNamesBackToBackOrNothi
 
 TEST(SnapshotFormat, DecodesEveryPartWholeGammaComponentsAndTheBlobsOwnNames) {
   const std::vector<uint8_t> names = NamesFor(kBlob, {u"\U0001F4C1 Photos", u"\u6587\u6863"});
-  std::vector<uint8_t> file = HandFile(HandRecord(), kBlob, names);
+  const std::vector<uint8_t> file = HandFile(HandRecord(), kBlob, names);
   for (size_t held : {size_t{0}, size_t{5}, size_t{15}, size_t{23}, size_t{24}, size_t{30}, 24 + names.size()}) {
     SCOPED_TRACE(held);
     DecodedSnapshot out;
@@ -167,10 +197,31 @@ TEST(SnapshotFormat, DecodesEveryPartWholeGammaComponentsAndTheBlobsOwnNames) {
     EXPECT_EQ(held == 24 + names.size() ? names : std::vector<uint8_t>(),
               std::vector<uint8_t>(out.names.get(), out.names.get() + out.namesLength));
   }
-  file[file.size() - names.size() / 2] ^= 0x10;
-  DecodedSnapshot damaged;
-  ASSERT_EQ(SnapshotError::kNone, DecodeSnapshot(file.data(), file.size(), &damaged));
-  EXPECT_TRUE(!damaged.names && damaged.icons) << "a damaged names block is ignored, the rest loads";
+}
+
+TEST(SnapshotFormat, ARampBlockDamagedCutOrMadeWithAnotherTripleIsIgnoredAndTheRestLoads) {
+  const std::vector<uint8_t> names = NamesFor(kBlob, {u"\U0001F4C1 Photos", u"\u6587\u6863"});
+  const std::vector<uint8_t> file = HandFile(HandRecord(), kBlob, names, kRampBlock);
+  const size_t rampAt = file.size() - kRampBlock.size();
+  // Whether the names and the ramp were taken, with the icons and gamma loaded either way.
+  auto parts = [](std::vector<uint8_t> f, size_t size, size_t flip = SIZE_MAX, uint8_t bit = 1) {
+    f.resize(size), f.shrink_to_fit();  // exactly `size` bytes, so a read past them is caught
+    if (flip != SIZE_MAX) f[flip] ^= bit;
+    DecodedSnapshot out;
+    EXPECT_EQ(SnapshotError::kNone, DecodeSnapshot(f.data(), size, &out));
+    EXPECT_TRUE(out.icons && out.iconsLength == 544 && out.gamma.blue == 2.2);
+    return std::make_pair(!!out.names, out.hasRamp);
+  };
+  using Parts = std::pair<bool, bool>;
+  EXPECT_EQ(Parts(true, true), parts(file, file.size()));
+  EXPECT_EQ(Parts(true, true), parts(file, file.size() + 1)) << "bytes after the block are not the block's";
+  for (size_t at = rampAt; at < file.size(); ++at)  // the magic, length, reserved word, crc and every entry
+    EXPECT_EQ(Parts(true, false), parts(file, file.size(), at)) << "damaged byte " << at - rampAt;
+  for (size_t size = rampAt; size < file.size(); ++size)
+    EXPECT_EQ(Parts(true, false), parts(file, size)) << "cut to " << size - rampAt;
+  EXPECT_EQ(Parts(true, false), parts(file, file.size(), 156 + 544, 0x80)) << "the triple changed after the block";
+  EXPECT_EQ(Parts(false, true), parts(file, file.size(), rampAt - names.size() / 2, 0x10))
+      << "a damaged names block is ignored, the ramp after it still loads";
 }
 
 TEST(SnapshotFormat, DamagedFilesAreRefusedAndLeaveTheOutputAlone) {
