@@ -53,21 +53,22 @@ Outcome ReadGamma(GammaTriple* out) {
   GammaTriple triple;  // 1.0, 1.0, 1.0 unless the read succeeds
   GammaRamp ramp{};
   const bool read = ReadScreenRamp(&ramp);
-  if (read) {
-    triple.red = EstimateGammaExponent(ramp.data(), kRedChannel);
-    triple.green = EstimateGammaExponent(ramp.data(), kGreenChannel);
-    triple.blue = EstimateGammaExponent(ramp.data(), kBlueChannel);
-  }
+  if (read) triple = EstimateGammaTriple(ramp);
   if (out) *out = triple;
   return read ? Outcome() : Failed(Step::kReadGamma);
 }
 
-Outcome SetRampOrItsExponents(const GammaRamp& ramp) {
-  GammaRamp copy = ramp;
-  if (SetScreenRamp(&copy)) return Outcome();
-  return SetGamma({EstimateGammaExponent(ramp.data(), kRedChannel),
-                   EstimateGammaExponent(ramp.data(), kGreenChannel),
-                   EstimateGammaExponent(ramp.data(), kBlueChannel)});
+GammaTriple EstimateGammaTriple(const GammaRamp& ramp) {
+  return {EstimateGammaExponent(ramp.data(), kRedChannel),
+          EstimateGammaExponent(ramp.data(), kGreenChannel),
+          EstimateGammaExponent(ramp.data(), kBlueChannel)};
+}
+
+Outcome SetRampOrGamma(const GammaRamp* ramp, const GammaTriple* fallback) {
+  GammaRamp copy{};
+  if (ramp && SetScreenRamp(&(copy = *ramp))) return Outcome();
+  if (fallback) return SetGamma(*fallback);
+  return ramp ? SetGamma(EstimateGammaTriple(*ramp)) : Outcome();
 }
 
 }  // namespace kestrin

@@ -33,8 +33,12 @@ Outcome SetGamma(const GammaTriple& triple);
 // kReadGamma when the read fails.
 Outcome ReadGamma(GammaTriple* out);
 
-// Sets `ramp` as it was read; a platform that refuses a ramp read back from the device (Wine
-// checks its shape) gets the one built from its estimated exponents instead.
-Outcome SetRampOrItsExponents(const GammaRamp& ramp);
+// The exponents that describe `ramp`, each rounded to one decimal.
+GammaTriple EstimateGammaTriple(const GammaRamp& ramp);
+
+// Sets the exact `ramp` where the platform takes it; a platform that refuses a ramp read back
+// from the device (Wine checks its shape) gets the one `fallback` builds, or without one the
+// one built from the ramp's estimated exponents.
+Outcome SetRampOrGamma(const GammaRamp* ramp, const GammaTriple* fallback);
 
 }  // namespace kestrin

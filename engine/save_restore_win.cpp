@@ -9,15 +9,26 @@ namespace kestrin {
 bool SaveScreen(AgentClient* agent, const Report& report) {
   DEVMODEA mode;
   OwnedIconLayout icons;
-  GammaTriple gamma;
   for (const Outcome& step : {ReadDisplayMode(&mode), CaptureIconLayout(agent, &icons)}) {
     if (!step.ok()) return report(step), false;
   }
-  // A failed read leaves 1.0, 1.0, 1.0: the save goes on with those.
-  if (const Outcome read = ReadGamma(&gamma); !read.ok()) report(read);
-  const Outcome written = WriteSnapshotFile(mode, icons, gamma);
+  // The exact ramp beside its exponents, so that a calibrated curve comes back whole. A failed
+  // read saves 1.0, 1.0, 1.0 and no ramp.
+  GammaRamp ramp{};
+  GammaTriple gamma;
+  const Outcome read = ReadRamp(&ramp);
+  if (read.ok())
+    gamma = EstimateGammaTriple(ramp);
+  else
+    report(read);
+  const Outcome written = WriteSnapshotFile(mode, icons, gamma, read.ok() ? &ramp : nullptr);
   if (!written.ok()) report(written);
   return written.ok();
+}
+
+ScreenTarget SnapshotTarget(const Snapshot& snapshot) {
+  return {&snapshot.mode, &snapshot.icons, snapshot.hasRamp ? &snapshot.ramp : nullptr,
+          &snapshot.gamma};
 }
 
 void RestoreScreen(const ScreenTarget& target, const RestoreSteps& steps, AgentClient* agent,
@@ -37,10 +48,8 @@ void RestoreScreen(const ScreenTarget& target, const RestoreSteps& steps, AgentC
                                               : Failed(Step::kApplyIcons));
   }
   // Last: most drivers reset the ramp on a mode change.
-  if (steps.parts.gamma && target.ramp)
-    check(SetRampOrItsExponents(*target.ramp));
-  else if (steps.parts.gamma && target.gamma)
-    check(SetGamma(*target.gamma));
+  if (steps.parts.gamma && (target.ramp || target.gamma))
+    check(SetRampOrGamma(target.ramp, target.gamma));
 }
 
 }  // namespace kestrin

@@ -11,6 +11,7 @@
 #include "gamma_math.h"
 #include "options_file_win.h"
 #include "outcome.h"
+#include "snapshot_file_win.h"
 
 namespace kestrin {
 
@@ -28,9 +29,12 @@ bool SaveScreen(AgentClient* agent, const Report& report);
 struct ScreenTarget {
   const DEVMODEA* mode = nullptr;
   const OwnedIconLayout* icons = nullptr;
-  const GammaRamp* ramp = nullptr;  // the exact ramp, preferred to the exponents
-  const GammaTriple* gamma = nullptr;
+  const GammaRamp* ramp = nullptr;     // the exact ramp, where the platform takes it
+  const GammaTriple* gamma = nullptr;  // else these exponents
 };
+
+// Every part of a snapshot, its exact ramp where it has one.
+ScreenTarget SnapshotTarget(const Snapshot& snapshot);
 
 struct RestoreSteps {
   RestoreParts parts;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "icon_layout.h"
+#include "icon_names.h"
 #include "snapshot_format.h"
 #include "snapshot_paths_win.h"
 #include "text_rules.h"
@@ -137,8 +138,9 @@ Outcome LoadSnapshotFile(const std::wstring& path, Snapshot* loaded) {
     file.reset();
     return Failed(Step::kReadSnapshot, error);
   }
-  // Nothing beyond the largest record + blob + triple is ever looked at.
-  const uint64_t largest = uint64_t{kDisplayRecordSize} + kMaxIconLayoutLength + kGammaTripleSize;
+  // Nothing beyond the largest record + blob + triple + names + ramp is ever looked at.
+  const uint64_t largest = uint64_t{kDisplayRecordSize} + kMaxIconLayoutLength + kGammaTripleSize +
+                           MaxIconNamesSize(kMaxIconRecords) + kGammaRampBlockSize;
   uint64_t wanted = fileSize.QuadPart < 0 ? 0 : uint64_t(fileSize.QuadPart);
   if (wanted > largest) wanted = largest;
   if (wanted > SIZE_MAX - 1) wanted = SIZE_MAX - 1;
@@ -166,6 +168,8 @@ Outcome LoadSnapshotFile(const std::wstring& path, Snapshot* loaded) {
   loaded->icons.namesLength = decoded.namesLength;
   loaded->saveTime = written;
   loaded->gamma = decoded.gamma;
+  loaded->hasRamp = decoded.hasRamp;
+  if (decoded.hasRamp) loaded->ramp = decoded.ramp;
   return Outcome();
 }
 
@@ -202,7 +206,7 @@ Outcome LoadSnapshot(Snapshot* loaded) {
 }
 
 Outcome WriteSnapshotFile(const DEVMODEA& mode, const OwnedIconLayout& icons,
-                          const GammaTriple& gamma) {
+                          const GammaTriple& gamma, const GammaRamp* ramp) {
   try {
     std::string path;
     if (!SnapshotPath(&path)) {
@@ -219,7 +223,7 @@ Outcome WriteSnapshotFile(const DEVMODEA& mode, const OwnedIconLayout& icons,
     std::vector<uint8_t> bytes;
     if (!icons.bytes ||
         !EncodeSnapshot(reinterpret_cast<const uint8_t*>(&record), icons.bytes.get(), icons.length,
-                        gamma, &bytes, icons.names.get(), icons.namesLength)) {
+                        gamma, &bytes, icons.names.get(), icons.namesLength, ramp)) {
       return Failed(Step::kSaveSnapshot);
     }
     // The old snapshot is opened as it always was (for writing, no sharing) but kept intact,

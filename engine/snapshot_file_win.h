@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "gamma_math.h"
 #include "gamma_triple.h"
 #include "outcome.h"
 #include "transfer_buffer_win.h"
@@ -18,6 +19,8 @@ struct Snapshot {
   OwnedIconLayout icons;  // owns length + 2 bytes
   SYSTEMTIME saveTime = {};
   GammaTriple gamma;
+  bool hasRamp = false;  // the exact ramp was saved beside the exponents
+  GammaRamp ramp{};
 };
 
 // Reads the whole snapshot (FindSnapshotFile's) into *loaded. On failure *loaded's icons are
@@ -25,12 +28,12 @@ struct Snapshot {
 // kOpenSnapshot or kReadSnapshot.
 Outcome LoadSnapshot(Snapshot* loaded);
 
-// Writes the three parts to a temporary file beside the snapshot and puts it in the
-// snapshot's place only once complete; kSaveSnapshot when it cannot. Once the new file is
-// complete, a snapshot is always left under its own name, the old or the new one; on a
-// failure no temporary file is left, unless it is the only copy left.
+// Writes the three parts, and the exact ramp when there is one, to a temporary file beside the
+// snapshot and puts it in the snapshot's place only once complete; kSaveSnapshot when it cannot.
+// Once the new file is complete, a snapshot is always left under its own name, the old or the new
+// one; on a failure no temporary file is left, unless it is the only copy left.
 Outcome WriteSnapshotFile(const DEVMODEA& mode, const OwnedIconLayout& icons,
-                          const GammaTriple& gamma);
+                          const GammaTriple& gamma, const GammaRamp* ramp = nullptr);
 
 // The calls a save makes to put the complete new snapshot in place. Tests replace them to
 // fail as the system can; the program never changes them.

@@ -88,7 +88,7 @@ class ScreenBefore {
     if (putBack_) return;
     putBack_ = true;
     const ScreenTarget target{state_.startupModeValid ? &state_.startupMode : nullptr,
-                              &state_.startupIcons, haveRamp_ ? &ramp_ : nullptr};
+                              &state_.startupIcons, haveRamp_ ? &ramp_ : nullptr, nullptr};
     // Icons that could not be read are not put back, and that was said already.
     const RestoreParts parts{state_.startupIcons.bytes != nullptr, true, haveRamp_};
     RestoreScreen(target, {parts, ModeLasting{}, true}, agent_, report_);
@@ -157,8 +157,7 @@ void OnRestore(AgentClient* agent, const CommandLine& command, const Report& rep
   const RestoreParts parts =
       named ? RestoreParts{command.icons, command.resolution, command.gamma} : ReadOptions();
   // Lasting as "Apply and save as default" without "Affects all users".
-  RestoreScreen({&saved.mode, &saved.icons, nullptr, &saved.gamma}, {parts, ModeLasting{}, true},
-                agent, report);
+  RestoreScreen(SnapshotTarget(saved), {parts, ModeLasting{}, true}, agent, report);
 }
 
 // Remembers the screen, runs the program and all it starts to their end (pumping messages:

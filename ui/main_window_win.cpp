@@ -340,8 +340,7 @@ constexpr RestoreParts kGammaOnly{false, false, true};
 void MainWindow::OnRestoreSaved() {
   WaitCursor wait;
   Snapshot saved;
-  if (LoadSavedSnapshot(hwnd(), &saved))
-    Restore({&saved.mode, &saved.icons, nullptr, &saved.gamma}, PartsChecked(hwnd()), true);
+  if (LoadSavedSnapshot(hwnd(), &saved)) Restore(SnapshotTarget(saved), PartsChecked(hwnd()), true);
 }
 
 void MainWindow::OnUndoAll() {
@@ -365,15 +364,14 @@ void MainWindow::OnAppIcon() {
 
 void MainWindow::OnApplySavedIcons() {
   Snapshot saved;
-  if (LoadSavedSnapshot(hwnd(), &saved)) Restore({nullptr, &saved.icons}, kIconsOnly, false);
+  if (LoadSavedSnapshot(hwnd(), &saved)) Restore(SnapshotTarget(saved), kIconsOnly, false);
 }
 
 void MainWindow::OnUndoIcons() { Restore({nullptr, &startup.startupIcons}, kIconsOnly, false); }
 
 void MainWindow::OnApplySavedGamma() {
   Snapshot saved;
-  if (LoadSavedSnapshot(hwnd(), &saved))
-    Restore({nullptr, nullptr, nullptr, &saved.gamma}, kGammaOnly, false);
+  if (LoadSavedSnapshot(hwnd(), &saved)) Restore(SnapshotTarget(saved), kGammaOnly, false);
 }
 
 void MainWindow::OnUndoGamma() {
@@ -382,7 +380,7 @@ void MainWindow::OnUndoGamma() {
 
 void MainWindow::OnApplySavedMode() {
   Snapshot saved;
-  if (LoadSavedSnapshot(hwnd(), &saved)) Restore({&saved.mode}, kModeOnly, false);
+  if (LoadSavedSnapshot(hwnd(), &saved)) Restore(SnapshotTarget(saved), kModeOnly, false);
 }
 
 void MainWindow::OnUndoMode() { Restore({StartupMode()}, kModeOnly, false); }

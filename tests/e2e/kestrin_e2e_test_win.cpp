@@ -14,6 +14,8 @@
 #include <thread>
 
 #include "agent_protocol.h"
+#include "gamma_math.h"
+#include "icon_names.h"
 #include "kestrin_driver_win.h"
 #include "resource_ids.h"
 #include "screen_win.h"
@@ -27,7 +29,7 @@ namespace {
 
 constexpr LONGLONG kPauseAtLeastMs = 1800;  // the 2 s settle pause, less what sampling loses
 constexpr LONGLONG kNoPauseBelowMs = 1500;
-constexpr size_t kRecordSize = 156, kIconRecordSize = 268, kTripleSize = 24;
+constexpr size_t kRecordSize = 156, kIconRecordSize = 268, kTripleSize = 24, kRampBlockSize = 1552;
 
 const std::vector<StandinIcon> kIcons = {
     {"Recycle Bin", 20, 20}, {"My Documents", 20, 110}, {"Notes \xE9t\xE9.txt", 120, 20}};
@@ -277,7 +279,9 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   ASSERT_TRUE(k.Command(IDC_SAVE_CURRENT));
   const std::string file = File(dir_->SnapshotPath());
   const std::string blob = IconBlob(savedIcons);
-  ASSERT_EQ(kRecordSize + blob.size() + kTripleSize, file.size());
+  // The exact ramp follows the exponents, in a block of its own.
+  ASSERT_EQ(kRecordSize + blob.size() + kTripleSize + kRampBlockSize, file.size());
+  EXPECT_EQ("KRP1", file.substr(kRecordSize + blob.size() + kTripleSize, 4));
   DEVMODEA stored;
   std::memcpy(&stored, file.data(), sizeof stored);
   EXPECT_TRUE(stored.dmSize == sizeof stored && stored.dmPelsWidth == 1280 && stored.dmPelsHeight == 1024 &&
@@ -453,7 +457,7 @@ TEST_F(KestrinE2E, SnapshotsHeldDamagedRefusedAndNamedOutsideTheCodePage) {
   }
   // Without the names, or with damaged ones, the labels that hold their names still work.
   std::string damaged = file;
-  damaged[damaged.size() - 3] ^= 0x20;
+  damaged[plainSize + 20] ^= 0x20;  // inside the first name
   for (const std::string& older : {file.substr(0, plainSize), damaged}) {
     ASSERT_TRUE(WriteFileBytes(dir_->SnapshotPath(), older));
     ASSERT_NO_FATAL_FAILURE(MoveIcons(away));
@@ -490,6 +494,21 @@ TEST_F(KestrinE2E, SnapshotsHeldDamagedRefusedAndNamedOutsideTheCodePage) {
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_MODE));
   ExpectBoxes({"Unable to set gamma adjustment", "Unable to apply : Invalid graphics mode!"});
   ExpectScreen("1280 x 1024", before, away, "the refused gamma and mode change nothing");
+  // A curve saved whole comes back whole where the display takes it, whatever the exponents beside it say.
+  std::string exact = refused;
+  const double steeper[3] = {1.6, 1.6, 1.6};
+  std::memcpy(&exact[plainSize - kTripleSize], steeper, kTripleSize);
+  kestrin::GammaRamp curve;
+  kestrin::BuildGammaRamp(1.3, 1.3, 1.3, curve);
+  const std::string curveBytes(reinterpret_cast<const char*>(curve.data()), sizeof curve);
+  const std::string triple = exact.substr(plainSize - kTripleSize) + curveBytes;
+  const uint32_t header[3] = {kRampBlockSize, 0,
+                              kestrin::Crc32(reinterpret_cast<const uint8_t*>(triple.data()), triple.size())};
+  exact += "KRP1" + std::string(reinterpret_cast<const char*>(header), sizeof header) + curveBytes;
+  ASSERT_TRUE(WriteFileBytes(dir_->SnapshotPath(), exact));
+  ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_GAMMA));
+  Ramp now{};
+  EXPECT_TRUE(ReadScreenRamp(&now) && now == ProgramRampOnDisplay(1.3, 1.3, 1.3)) << "the exact ramp, not 1.6";
 
   // Damaged files: cut inside the record, a length word past the end; said once each.
   for (const std::string& bad :
