@@ -4,11 +4,11 @@
 
 #include "link_label_win.h"
 #include "message_box_win.h"
+#include "snapshot_paths_win.h"
+#include "utf8_win.h"
 
 namespace kestrin {
 namespace {
-
-ShellExecuteExFunction shellExecute = ShellExecuteExA;
 
 constexpr int kHandCursor = 32649;  // IDC_HAND
 
@@ -51,29 +51,23 @@ void AboutBox::OnCancel() { EndDialog(IDCANCEL); }
 
 int AboutBox::OnAboutLinkMessage(HWND window, UINT message, WPARAM, LPARAM, int) {
   if (message == WM_LBUTTONDOWN && GetDlgCtrlID(window) == IDC_ABOUT_LINK) {
-    // The README beside the program, in the shell's viewer for it.
-    char program[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
-    std::string path(program, length < sizeof program ? length : 0);
-    path = path.substr(0, path.find_last_of('\\') + 1) + kReadmeName;
-    if (length == 0 || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    // The README beside the program, in the shell's viewer for it; by its wide path, which
+    // the program's folder may need.
+    std::string directory;
+    const std::wstring path =
+        ProgramDirectoryPath(&directory) ? WideText(directory + kReadmeName) : std::wstring();
+    if (path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
       ShowMessage(GetParent(window), std::string(kReadmeName) + " is missing beside the program",
                   kBoxExclamation);
       return 1;
     }
-    SHELLEXECUTEINFOA info{};
+    SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.lpFile = path.c_str();
     info.nShow = SW_SHOWNORMAL;
-    shellExecute(&info);  // the shell tells of its own failures
+    ShellExecuteExW(&info);  // the shell tells of its own failures
   }
   return 1;
-}
-
-ShellExecuteExFunction SetAboutShellExecute(ShellExecuteExFunction function) {
-  const ShellExecuteExFunction previous = shellExecute;
-  shellExecute = function ? function : ShellExecuteExA;
-  return previous;
 }
 
 }  // namespace kestrin

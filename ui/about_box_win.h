@@ -46,9 +46,4 @@ class AboutBox : public Dialog {
   UniqueFont boldFont_;
 };
 
-// The shell call behind the link, replaceable so that tests can watch it without a
-// browser starting. Returns the function it replaces.
-using ShellExecuteExFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
-ShellExecuteExFunction SetAboutShellExecute(ShellExecuteExFunction function);
-
 }  // namespace kestrin
