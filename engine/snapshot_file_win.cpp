@@ -192,10 +192,18 @@ static_assert(offsetof(DEVMODEA, dmSize) == kDisplayRecordSizeOffset &&
               "the decoder checks the record's own size fields");
 
 Outcome LoadSnapshot(Snapshot* loaded) {
+  std::string path;
+  if (const DWORD error = FindSnapshotFile(&path)) {
+    loaded->icons = OwnedIconLayout{};
+    return Failed(Step::kFindSnapshot, error);
+  }
+  return LoadSnapshotAt(path, loaded);
+}
+
+Outcome LoadSnapshotAt(const std::string& path, Snapshot* loaded) {
   loaded->icons = OwnedIconLayout{};
   try {
-    std::string path;
-    if (const DWORD error = FindSnapshotFile(&path)) return Failed(Step::kFindSnapshot, error);
+    if (!Exists(WideText(path))) return Failed(Step::kFindSnapshot, ERROR_FILE_NOT_FOUND);
     Snapshot read;
     const Outcome outcome = LoadSnapshotFile(WideText(path), &read);
     if (outcome.ok()) *loaded = std::move(read);
@@ -207,11 +215,15 @@ Outcome LoadSnapshot(Snapshot* loaded) {
 
 Outcome WriteSnapshotFile(const DEVMODEA& mode, const OwnedIconLayout& icons,
                           const GammaTriple& gamma, const GammaRamp* ramp) {
+  std::string path;
+  if (!SnapshotPath(&path)) return Failed(Step::kSaveSnapshot, GetLastError());
+  return WriteSnapshotFileAt(path, mode, icons, gamma, ramp);
+}
+
+Outcome WriteSnapshotFileAt(const std::string& path, const DEVMODEA& mode,
+                            const OwnedIconLayout& icons, const GammaTriple& gamma,
+                            const GammaRamp* ramp) {
   try {
-    std::string path;
-    if (!SnapshotPath(&path)) {
-      return Failed(Step::kSaveSnapshot, GetLastError());
-    }
     // Wine's EnumDisplaySettingsA reports dmSize 124: the record is stored as the full 156
     // bytes it is, the part the system did not fill zeroed, and says so.
     DEVMODEA record = mode;

@@ -27,6 +27,8 @@ struct Snapshot {
 // empty and the rest is untouched: kFindSnapshot (there is none, or no path for one),
 // kOpenSnapshot or kReadSnapshot.
 Outcome LoadSnapshot(Snapshot* loaded);
+// The same for the file at `path` (a watcher's record), without the temporary file's stand-in.
+Outcome LoadSnapshotAt(const std::string& path, Snapshot* loaded);
 
 // Writes the three parts, and the exact ramp when there is one, to a temporary file beside the
 // snapshot and puts it in the snapshot's place only once complete; kSaveSnapshot when it cannot.
@@ -34,6 +36,9 @@ Outcome LoadSnapshot(Snapshot* loaded);
 // one; on a failure no temporary file is left, unless it is the only copy left.
 Outcome WriteSnapshotFile(const DEVMODEA& mode, const OwnedIconLayout& icons,
                           const GammaTriple& gamma, const GammaRamp* ramp = nullptr);
+Outcome WriteSnapshotFileAt(const std::string& path, const DEVMODEA& mode,
+                            const OwnedIconLayout& icons, const GammaTriple& gamma,
+                            const GammaRamp* ramp);
 
 // The calls a save makes to put the complete new snapshot in place. Tests replace them to
 // fail as the system can; the program never changes them.

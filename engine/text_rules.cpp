@@ -103,6 +103,11 @@ std::string SnapshotTempPath(const std::string& snapshotPath) {
          kTempExtension;
 }
 
+std::string ResolutionRecordPath(const std::string& snapshotPath, uint32_t width, uint32_t height) {
+  return snapshotPath.substr(0, snapshotPath.size() - (sizeof kSnapshotExtension - 1)) + "_" +
+         std::to_string(width) + "x" + std::to_string(height) + kSnapshotExtension;
+}
+
 bool IsSnapshotFileName(const std::string& name) {
   return HasSnapshotForm(name, kSnapshotExtension);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace kestrin {
@@ -47,6 +48,10 @@ std::string SaveTimeText(const CalendarTime& time);
 // path with ".tmp" for its ".sav". Same length, so it fits wherever the snapshot's path
 // does; and not "*.sav", not even by its short name.
 std::string SnapshotTempPath(const std::string& snapshotPath);
+
+// The watcher's record for one primary resolution, beside the snapshot and of its form:
+// COMPUTER_desktop_USER_1280x1024.sav.
+std::string ResolutionRecordPath(const std::string& snapshotPath, uint32_t width, uint32_t height);
 
 // True for a snapshot's own file name, COMPUTER_desktop_USER.sav, compared without regard
 // to case. Not for "notes.save", "data.savings" or another program's "other.sav".

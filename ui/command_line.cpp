@@ -46,8 +46,11 @@ CommandLine ParseCommandLine(const std::string& raw) {
   NextWord(raw, &at, &first);
   if (SameSwitch(first, "/Uninstall")) {
     result.mode = CommandMode::kUninstall;
-  } else if (SameSwitch(first, "/Save") || SameSwitch(first, "/Restore")) {
-    result.mode = SameSwitch(first, "/Save") ? CommandMode::kSave : CommandMode::kRestore;
+  } else if (SameSwitch(first, "/Save") || SameSwitch(first, "/Restore") ||
+             SameSwitch(first, "/Watch")) {
+    result.mode = SameSwitch(first, "/Save")      ? CommandMode::kSave
+                  : SameSwitch(first, "/Restore") ? CommandMode::kRestore
+                                                  : CommandMode::kWatch;
     // An empty argument (a batch file's missing %1) is a mistake, not the end of the switches.
     for (std::string word; NextWord(raw, &at, &word);) {
       bool* part = nullptr;
@@ -56,6 +59,7 @@ CommandLine ParseCommandLine(const std::string& raw) {
         if (SameSwitch(word, "/Resolution")) part = &result.resolution;
         if (SameSwitch(word, "/Gamma")) part = &result.gamma;
       }
+      if (result.mode == CommandMode::kWatch && SameSwitch(word, "/Stop")) part = &result.stop;
       if (!part) {
         result.mode = CommandMode::kBad;
         result.error = word.empty() ? "an empty argument after " + first

@@ -5,6 +5,7 @@
 //   /Save                                               "Save Current" without a window
 //   /Restore [/Icons] [/Resolution] [/Gamma]            "Restore Saved", or just those parts
 //   /Run PROGRAM [ARGUMENTS...]                         run it, then put the screen back
+//   /Watch [/Stop]                                      guard the desktop, or stop the guard
 // Switches are compared without regard to case.
 #pragma once
 
@@ -12,19 +13,20 @@
 
 namespace kestrin {
 
-enum class CommandMode { kWindow, kUninstall, kSave, kRestore, kRun, kBad };
+enum class CommandMode { kWindow, kUninstall, kSave, kRestore, kRun, kWatch, kBad };
 
 struct CommandLine {
   CommandMode mode = CommandMode::kWindow;
   // /Restore: which parts; all false means as the options file says.
   bool icons = false, resolution = false, gamma = false;
+  bool stop = false;    // /Watch /Stop
   std::string program;  // /Run: the rest of the command line, quoting kept
   std::string error;    // kBad: what is wrong
 };
 
 constexpr char kCommandLineUsage[] =
     "usage: Kestrin [/Save | /Restore [/Icons] [/Resolution] [/Gamma] | /Run PROGRAM "
-    "[ARGUMENTS...] | /Uninstall]";
+    "[ARGUMENTS...] | /Watch [/Stop] | /Uninstall]";
 
 // `raw` is the whole command line, the program's own name first.
 CommandLine ParseCommandLine(const std::string& raw);

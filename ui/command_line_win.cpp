@@ -14,6 +14,7 @@
 #include "system_text_win.h"
 #include "uninstall_win.h"
 #include "utf8_win.h"
+#include "watcher_win.h"
 #include "win_handle_win.h"
 
 namespace kestrin {
@@ -186,6 +187,10 @@ int RunCommandLine(const CommandLine& command) {
     output.Write(AnsiText(command.error));  // the lines are in the code page
     output.Write(kCommandLineUsage);
     return 2;
+  }
+  if (command.mode == CommandMode::kWatch) {
+    auto say = [&output](const std::string& line) { output.Write(line); };
+    return command.stop ? StopWatcher(say) : RunWatcher(say);
   }
   Failures failures(&output);
   const Report report = failures.AsReport();

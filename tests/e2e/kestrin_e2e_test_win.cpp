@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <tuple>
 
 #include "agent_protocol.h"
 #include "gamma_math.h"
@@ -660,7 +661,7 @@ TEST_F(KestrinE2E, CommandLine) {
   EXPECT_EQ(2, Run("/Frobnicate", &lines));
   EXPECT_EQ(
       "unknown switch \"/Frobnicate\"\r\nusage: Kestrin [/Save | /Restore [/Icons] [/Resolution] [/Gamma] | /Run "
-      "PROGRAM [ARGUMENTS...] | /Uninstall]\r\n",
+      "PROGRAM [ARGUMENTS...] | /Watch [/Stop] | /Uninstall]\r\n",
       lines);
 
   // The temporary file a failed save keeps when it is the only copy left is restored from.
@@ -682,6 +683,90 @@ TEST_F(KestrinE2E, CommandLine) {
   EXPECT_EQ("Unable to delete " + held + " : " + SystemText(ERROR_SHARING_VIOLATION), lines);
   EXPECT_EQ(std::vector<std::string>({"Kestrin.exe", "Lumiq.dll", "PC2_desktop_bob.sav", "notes.tmp"}),
             FileNames(dir_->path));
+}
+
+// /Watch guards the desktop through a week: each resolution's layout and ramp recorded once they stand, put back
+// when the display returns to it (the shell having re-laid the icons) and when the shell restarts; beside it /Save,
+// a second /Watch, Start with Windows and /Watch /Stop.
+TEST_F(KestrinE2E, AWeekUnderTheWatcher) {
+  // The driver's own identity ramp comes back exactly; Wine refuses the calibrated one as read back, so its
+  // exponents rebuild it.
+  const Ramp calibrated = ProgramRampOnDisplay(1.3, 1.3, 1.3), afterDriver = IdentityRamp();
+  ASSERT_TRUE(SetScreenRamp(calibrated));
+  ASSERT_NO_FATAL_FAILURE(StartDesktop(kIcons));
+  ASSERT_TRUE(desktop_->Command("relay 1") && desktop_->Command("driver 1"));
+  std::string error, lines;
+  auto watcher = Kestrin::Start(dir_->File("Kestrin.exe"), "/Watch", &error);
+  ASSERT_TRUE(watcher) << error;
+  EXPECT_EQ(0, Run("/Watch", &lines));
+  EXPECT_EQ("Kestrin is already watching this desktop\r\n", lines);
+  const std::string snapshot = dir_->SnapshotPath(), stem = snapshot.substr(0, snapshot.size() - 4);
+  // Waits, 30 s at most, until the record for the size holds `icons`.
+  auto recorded = [&](const char* size, const std::vector<StandinIcon>& icons) {
+    const std::string path = stem + "_" + size + ".sav", blob = IconBlob(icons);
+    std::string bytes;
+    for (int i = 0; i < 300; ++i, Sleep(100))
+      if (ReadFileBytes(path, &bytes) && bytes.size() > kRecordSize + blob.size() &&
+          bytes.substr(kRecordSize, blob.size()) == blob)
+        return true;
+    return false;
+  };
+  auto settlesAt = [&](const std::vector<StandinIcon>& icons) {  // within 15 s
+    for (int i = 0; i < 150 && desktop_->Icons() != icons; ++i) Sleep(100);
+    return desktop_->Icons() == icons;
+  };
+  const std::vector<StandinIcon> home = Offset(kIcons, 200, 100),
+                                 relaid = {
+                                     {kIcons[0].label, 10, 10}, {kIcons[1].label, 10, 90}, {kIcons[2].label, 10, 170}};
+  ASSERT_NO_FATAL_FAILURE(MoveIcons(home));
+  ASSERT_TRUE(recorded("1280x1024", home)) << "the layout the user left standing";
+
+  // To 1024 x 768: the shell re-lays the icons and the driver resets the ramp. Nothing to put back yet; what the
+  // user then arranges there is that size's own.
+  ASSERT_TRUE(SetCurrentSize(1024, 768));
+  ASSERT_TRUE(settlesAt(relaid));
+  const std::vector<StandinIcon> small = Offset(kIcons, 40, 20);
+  ASSERT_NO_FATAL_FAILURE(MoveIcons(small));
+  ASSERT_TRUE(recorded("1024x768", small));
+  // Back and forth: each size's icons and ramp return.
+  for (const auto& [width, height, icons, ramp] :
+       {std::make_tuple(1280, 1024, home, calibrated), std::make_tuple(1024, 768, small, afterDriver)}) {
+    ASSERT_TRUE(SetCurrentSize(width, height));
+    EXPECT_TRUE(settlesAt(icons)) << width;
+    Ramp now{};
+    for (int i = 0; i < 50 && ReadScreenRamp(&now) && now != ramp; ++i) Sleep(100);
+    EXPECT_TRUE(now == ramp) << "the ramp recorded with the icons at " << width;
+  }
+
+  // The shell restarts with its icons where it puts them, and says so: the watcher puts them back.
+  ASSERT_NO_FATAL_FAILURE(StartDesktop(relaid));
+  EXPECT_TRUE(settlesAt(small)) << "after the shell's restart";
+  EXPECT_EQ(0, Run("/Save", &lines)) << lines;
+
+  // Start with Windows, from its menu, and back.
+  HWND window = FindWindowA("Kestrin.Watcher", nullptr);
+  ASSERT_TRUE(window);
+  const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  auto startCommand = [&] {
+    char value[1024] = {};
+    DWORD size = sizeof value;
+    return RegGetValueA(HKEY_CURRENT_USER, run.c_str(), "Kestrin", RRF_RT_REG_SZ, nullptr, value, &size) ==
+                   ERROR_SUCCESS
+               ? std::string(value)
+               : std::string("(none)");
+  };
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(window, WM_COMMAND, 4, 0, SMTO_NORMAL, 10000, &ignored);
+  EXPECT_EQ("\"" + dir_->File("Kestrin.exe") + "\" /Watch", startCommand());
+  SendMessageTimeoutA(window, WM_COMMAND, 4, 0, SMTO_NORMAL, 10000, &ignored);
+  EXPECT_EQ("(none)", startCommand());
+
+  EXPECT_EQ(0, Run("/Watch /Stop", &lines)) << lines;
+  DWORD code = 99;
+  EXPECT_TRUE(watcher->WaitForExit(15000, &code) && code == 0) << "the watcher ends when asked";
+  EXPECT_EQ(1, Run("/watch /stop", &lines));
+  EXPECT_EQ("No Kestrin watcher is running\r\n", lines);
+  EXPECT_TRUE(watcher->TakeBoxes().empty());
 }
 
 // The About box from the window menu and from the program's icon, with its link; and on a

@@ -44,7 +44,7 @@ std::vector<std::pair<std::string, POINT>> ListViewItems(HWND listView) {
 
 namespace {
 
-HWND g_progman, g_workerw, g_listview, g_control;
+HWND g_progman, g_workerw, g_control;
 volatile LONG g_faults;
 // Wine's list view moves icons whatever LVS_AUTOARRANGE says, so the style at each move is recorded here instead.
 long g_moves, g_movesWhileArranged;
@@ -54,7 +54,14 @@ bool g_pumping;
 unsigned g_hangMs;
 bool g_driverResetsRamp;  // as most display drivers do on a mode change
 
+bool g_relaysIcons;  // as a shell does when the screen's size changes
+HWND g_listview;
+
 LRESULT CALLBACK ProgmanProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_DISPLAYCHANGE && g_relaysIcons) {  // one column from the top left
+    for (LRESULT i = 0, count = SendMessageA(g_listview, LVM_GETITEMCOUNT, 0, 0); i < count; ++i)
+      SendMessageA(g_listview, LVM_SETITEMPOSITION, static_cast<WPARAM>(i), MAKELPARAM(10, 10 + 80 * i));
+  }
   if (msg == WM_DISPLAYCHANGE && g_driverResetsRamp) {
     WORD ramp[3][256];
     for (int i = 0; i < 256; ++i) ramp[0][i] = ramp[1][i] = ramp[2][i] = static_cast<WORD>(257 * i);
@@ -129,6 +136,7 @@ std::string Run(const std::string& line) {
   }
   if (v == "moves") return "moves " + std::to_string(g_moves) + " " + std::to_string(g_movesWhileArranged) + "\n";
   if (v == "driver" && fields == 2) return g_driverResetsRamp = a != 0, "ok\n";
+  if (v == "relay" && fields == 2) return g_relaysIcons = a != 0, "ok\n";
   if (v == "hang" && fields == 2 && a >= 0) return g_hangMs = static_cast<unsigned>(a), "ok\n";
   if (v == "pump" && fields == 2 && a >= 0) return g_pumpNextTextMs = static_cast<unsigned>(a), "ok\n";
   if (v == "pumping") return std::string("pumping ") + (g_pumping ? "1" : "0") + "\n";
@@ -306,6 +314,8 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
     AddIcon(false, x, y, __argv[i] + at);
   }
   SetWindowTextA(g_control, pid.c_str());  // the client finds the stand-in by it
+  // A shell that starts tells every program so: their notification icons are gone.
+  PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
   Print(STD_OUTPUT_HANDLE, "ready\n");
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);

@@ -67,9 +67,9 @@ class StandinDesktop {
     SendMessageTimeoutA(control_, standin::kProvokeFaultMessage, 0, 0, SMTO_NORMAL, 10000, &ignored);
   }
   // Other commands: "addmany N" (icons "Icon 0" to "Icon N-1"), "driver 1" (the identity ramp on every display change,
-  // as most drivers do), "hang MS" (answered, then the UI thread stops pumping
-  // for MS), "pump MS" (the next text request runs a modal loop for MS first, as a slow shell folder does); "ok" when
-  // done.
+  // as most drivers do), "relay 1" (icons re-laid in a column on every display change, as a shell does), "hang MS"
+  // (answered, then the UI thread stops pumping for MS), "pump MS" (the next text request runs a modal loop for MS
+  // first, as a slow shell folder does); "ok" when done.
   bool Command(const std::string& command) { return Exchange(command) == std::vector<std::string>{"ok"}; }
   // One reply line that scanf's `format` reads whole: "pumping" ("pumping %d"), "moves" ("moves %ld %ld": moves
   // received, and those while LVS_AUTOARRANGE was set), the benchmark's "floor-capture"/"floor-apply" ("us %lf").

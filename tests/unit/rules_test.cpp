@@ -75,6 +75,9 @@ TEST(SnapshotNames, OnlyComputerDesktopUserSavOrTmpWithoutRegardToCase) {
     const std::string temp = SnapshotTempPath(name);  // a save's temporary file beside it
     EXPECT_TRUE(IsSnapshotTempFileName(temp) && !IsSnapshotFileName(temp) && !IsSnapshotTempFileName(name)) << temp;
   }
+  // A watcher's record per resolution is of the snapshot's form, so /Uninstall removes it too.
+  EXPECT_EQ("C:\\K\\PC1_desktop_anna_1280x1024.sav", ResolutionRecordPath("C:\\K\\PC1_desktop_anna.sav", 1280, 1024));
+  EXPECT_TRUE(IsSnapshotFileName("PC1_desktop_anna_1280x1024.sav"));
   for (const char* name : {"other.sav", "_desktop_anna.sav", "PC1_desktop_.sav", "PC1_desktop_anna.sav.tmp",
                            "PC1_desktopanna.sav", "SIXTEEN-CHARSXXX_desktop_u.sav", ""})
     EXPECT_FALSE(IsSnapshotFileName(name)) << name;
@@ -106,6 +109,8 @@ TEST(CommandLine, ModesSwitchesAndTheirMistakes) {
   const CommandLine run = ParseCommandLine("\"C:\\My Tools\\Kestrin.exe\" /run  \"C:\\Games\\My Game.exe\" -w \"a b\"");
   EXPECT_EQ(CommandMode::kRun, run.mode);
   EXPECT_EQ("\"C:\\Games\\My Game.exe\" -w \"a b\"", run.program) << "the rest of the line as it was written";
+  EXPECT_TRUE(ParseCommandLine("Kestrin /watch /STOP").stop && !ParseCommandLine("Kestrin /Watch").stop);
+  EXPECT_EQ(CommandMode::kBad, ParseCommandLine("Kestrin /Watch /Icons").mode);
   for (const char* empty : {"Kestrin /Restore \"\" /Icons", "Kestrin /Run \"\" x"})
     EXPECT_EQ(CommandMode::kBad, ParseCommandLine(empty).mode) << empty << ": a batch file's missing %1";
 }
