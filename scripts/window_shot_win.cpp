@@ -12,9 +12,14 @@
 #include "win_handle_win.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3) return std::fprintf(stderr, "usage: window_shot TITLE FILE.bmp\n"), 2;
+  if (argc != 3) return std::fprintf(stderr, "usage: window_shot TITLE|#CLASS FILE.bmp\n"), 2;
+  // "#32768", a pop-up menu, has no title: such a window is found by its class.
+  const bool byClass = argv[1][0] == '#';
   HWND window = nullptr;
-  for (int i = 0; i < 200 && !(window = FindWindowA(nullptr, argv[1])); ++i) Sleep(50);
+  for (int i = 0; i < 200 && !(window = byClass ? FindWindowA(argv[1], nullptr)
+                                                : FindWindowA(nullptr, argv[1]));
+       ++i)
+    Sleep(50);
   if (!window) return std::fprintf(stderr, "window_shot: no window titled \"%s\"\n", argv[1]), 1;
   RedrawWindow(window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
