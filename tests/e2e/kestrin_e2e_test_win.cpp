@@ -738,14 +738,27 @@ TEST_F(KestrinE2E, AWeekUnderTheWatcher) {
     EXPECT_TRUE(now == ramp) << "the ramp recorded with the icons at " << width;
   }
 
-  // The shell restarts with its icons where it puts them, and says so: the watcher puts them back.
+  // The shell restarts with its icons where it puts them, and says so: the watcher puts them back. Beside it the
+  // window and the command line work, and its agent comes back after theirs went.
   ASSERT_NO_FATAL_FAILURE(StartDesktop(relaid));
   EXPECT_TRUE(settlesAt(small)) << "after the shell's restart";
+  ASSERT_NO_FATAL_FAILURE(StartKestrin());
   EXPECT_EQ(0, Run("/Save", &lines)) << lines;
-
-  // Its menu, from a right click on its notification icon, for the README; Escape closes it.
+  ASSERT_NO_FATAL_FAILURE(MoveIcons(relaid));
+  ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS));
+  EXPECT_TRUE(settlesAt(small)) << "the window beside the watcher";
+  k_->PostKey(VK_ESCAPE);
+  ASSERT_NO_FATAL_FAILURE(ExpectEnded(*k_));
+  // Back from sleep: the ramp may be lost, the record's comes back.
   HWND window = FindWindowA("Kestrin.Watcher", nullptr);
   ASSERT_TRUE(window);
+  ASSERT_TRUE(SetScreenRamp(calibrated));
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_NORMAL, 10000, &ignored);
+  Ramp now{};
+  EXPECT_TRUE(ReadScreenRamp(&now) && now == afterDriver) << "the ramp after a resume";
+
+  // Its menu, from a right click on its notification icon, for the README; Escape closes it.
   PostMessageA(window, WM_APP + 1, 1, WM_RBUTTONUP);
   Screenshot("#32768", "watcher-menu");
   for (HWND menu; (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); Sleep(100))
@@ -761,7 +774,6 @@ TEST_F(KestrinE2E, AWeekUnderTheWatcher) {
                ? std::string(value)
                : std::string("(none)");
   };
-  DWORD_PTR ignored = 0;
   SendMessageTimeoutA(window, WM_COMMAND, 4, 0, SMTO_NORMAL, 10000, &ignored);
   EXPECT_EQ("\"" + dir_->File("Kestrin.exe") + "\" /Watch", startCommand());
   SendMessageTimeoutA(window, WM_COMMAND, 4, 0, SMTO_NORMAL, 10000, &ignored);
