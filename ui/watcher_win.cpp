@@ -311,7 +311,8 @@ int RunWatcher(const std::function<void(const std::string&)>& say) {
   UserAccess access;
   UniqueHandle mutex(CreateMutexA(access.get(), FALSE, kWatcherMutex));
   const DWORD error = GetLastError();
-  if (!mutex || error == ERROR_ALREADY_EXISTS) {
+  // Denied: an elevated watcher made it. Without the mutex at all there is no telling: watch.
+  if (error == ERROR_ALREADY_EXISTS || (!mutex && error == ERROR_ACCESS_DENIED)) {
     say("Kestrin is already watching this desktop");
     return 0;
   }
