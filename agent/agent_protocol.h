@@ -13,9 +13,10 @@ constexpr unsigned AGENT_MSG = 0x8000;
 constexpr uintptr_t AGENT_CMD_PING = 0;
 constexpr uintptr_t AGENT_CMD_CAPTURE = 2;
 constexpr uintptr_t AGENT_CMD_APPLY = 3;
-// The program has copied the capture: its buffers go, so that they cannot stand in the way
-// of another program's larger capture (a second copy of Kestrin has an agent of its own).
-// An agent that does not know it answers 0.
+// A capture answers its number (never 0). The program that has copied it sends that number
+// in lParam with AGENT_CMD_RELEASE: the capture's buffers go, so that they cannot stand in the
+// way of another program's larger capture (a second copy of Kestrin has an agent of its own).
+// A newer capture is not released; an agent that does not know the command answers 0.
 constexpr uintptr_t AGENT_CMD_RELEASE = 4;
 
 // The program finds the agent window by this title alone.

@@ -33,7 +33,8 @@ HMODULE libraryHold = nullptr;
 HWND agentWindow = nullptr;  // this thread's agent; cleared when it is destroyed
 int activeFrames = 0;        // calls of the dialog procedure under way, nested ones included
 bool commandRunning = false;
-bool closePending = false;  // a WM_CLOSE that came while a command ran
+bool closePending = false;   // a WM_CLOSE that came while a command ran
+LONG_PTR captureNumber = 0;  // the last capture's, as its answer gave it
 
 struct ActiveFrame {
   ActiveFrame() { ++activeFrames; }
@@ -58,10 +59,15 @@ void WakeOwnThread() { PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0); 
 LONG_PTR RunCommand(WPARAM command, HWND listView) {
   switch (command) {
     case AGENT_CMD_CAPTURE:
-      return IsOwnListView(listView) ? AgentCaptureLayout(listView) : 0;
+      if (!IsOwnListView(listView) || !AgentCaptureLayout(listView)) return 0;
+      // Never 0: a program whose capture this is may ask for just its release.
+      captureNumber = captureNumber % 0x7FFFFFFF + 1;
+      return captureNumber;
     case AGENT_CMD_APPLY:
       return IsOwnListView(listView) ? AgentApplyLayout(listView) : 0;
     case AGENT_CMD_RELEASE:
+      // Only the capture the asker made: another program's, newer, may not have been read yet.
+      if (reinterpret_cast<uintptr_t>(listView) != captureNumber) return 0;
       ReleaseTransferSlot();
       ReleaseNamesSlot();
       return 1;

@@ -48,7 +48,7 @@ int main() {
     return SendMessageTimeoutA(client.agentWindow, AGENT_MSG, command,
                                reinterpret_cast<LPARAM>(client.desktopListView), SMTO_NORMAL,
                                client.commandTimeoutMs, &result) &&
-           result == 1;
+           result != 0;  // a capture answers its number
   };
 
   std::vector<double> capture, apply, floorCapture, floorApply;

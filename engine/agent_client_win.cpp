@@ -166,11 +166,17 @@ Outcome CaptureIconLayout(AgentClient* client, OwnedIconLayout* out) {
   // A capture that timed out or that the agent refused is not read: the agent may still
   // hold its previous capture under the same name, which would pass for a new one.
   OwnedIconLayout layout;
-  if (!AgentReady(client) || !AgentCommandDone(*client, AGENT_CMD_CAPTURE))
+  DWORD_PTR number = 0;
+  if (!AgentReady(client) ||
+      !SendAgentCommand(*client, AGENT_CMD_CAPTURE, client->commandTimeoutMs, &number) ||
+      number == 0)
     return Failed(Step::kCaptureIcons);
   const bool read = ReadTransferBuffer(kCaptureBufferName, &layout) == TransferReadResult::kOk;
   if (read) ReadNamesBuffer(kCaptureNamesBufferName, &layout);
-  SendAgentCommand(*client, AGENT_CMD_RELEASE, client->commandTimeoutMs);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(client->agentWindow, AGENT_MSG, AGENT_CMD_RELEASE,
+                      static_cast<LPARAM>(number), SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                      client->commandTimeoutMs, &ignored);
   if (!read) return Failed(Step::kCaptureIcons);
   *out = std::move(layout);
   return Outcome();

@@ -221,7 +221,7 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   WINE_GAP(true,
            "Wine never unloads a hook library: the library's hold, given back only inside the hook, is not observable");
   first.join();
-  EXPECT_EQ(1u, firstResult) << "the first capture completes";
+  EXPECT_NE(0u, firstResult) << "the first capture completes";
   for (int i = 0; i < 250 && IsWindow(agent); ++i) Sleep(20);
   EXPECT_FALSE(IsWindow(agent)) << "the close is carried out after it";
   EXPECT_EQ(Texts({"Unable to retrieve icons position", "Unable to set icons position"}), Messages());
