@@ -49,12 +49,13 @@ Outcome SetGamma(const GammaTriple& triple) {
   return SetScreenRamp(&ramp) ? Outcome() : Failed(Step::kSetGamma);
 }
 
-Outcome ReadGamma(GammaTriple* out) {
+Outcome ReadGamma(GammaTriple* out, GammaRamp* exact) {
   GammaTriple triple;  // 1.0, 1.0, 1.0 unless the read succeeds
   GammaRamp ramp{};
   const bool read = ReadScreenRamp(&ramp);
   if (read) triple = EstimateGammaTriple(ramp);
   if (out) *out = triple;
+  if (read && exact) *exact = ramp;
   return read ? Outcome() : Failed(Step::kReadGamma);
 }
 
@@ -65,8 +66,8 @@ GammaTriple EstimateGammaTriple(const GammaRamp& ramp) {
 }
 
 Outcome SetRampOrGamma(const GammaRamp* ramp, const GammaTriple* fallback) {
-  GammaRamp copy{};
-  if (ramp && SetScreenRamp(&(copy = *ramp))) return Outcome();
+  GammaRamp copy = ramp ? *ramp : GammaRamp{};  // the platform's call takes it unconst
+  if (ramp && SetScreenRamp(&copy)) return Outcome();
   if (fallback) return SetGamma(*fallback);
   return ramp ? SetGamma(EstimateGammaTriple(*ramp)) : Outcome();
 }

@@ -29,9 +29,9 @@ Outcome ReadRamp(GammaRamp* ramp);
 // screen then keeps the one it had).
 Outcome SetGamma(const GammaTriple& triple);
 
-// Reads the screen's ramp and estimates its exponents into *out; 1.0, 1.0, 1.0 and
-// kReadGamma when the read fails.
-Outcome ReadGamma(GammaTriple* out);
+// Reads the screen's ramp and estimates its exponents into *out, and gives the ramp itself to
+// *exact when asked; 1.0, 1.0, 1.0 (and *exact untouched) and kReadGamma when the read fails.
+Outcome ReadGamma(GammaTriple* out, GammaRamp* exact = nullptr);
 
 // The exponents that describe `ramp`, each rounded to one decimal.
 GammaTriple EstimateGammaTriple(const GammaRamp& ramp);

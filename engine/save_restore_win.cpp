@@ -16,11 +16,8 @@ bool SaveScreen(AgentClient* agent, const Report& report) {
   // read saves 1.0, 1.0, 1.0 and no ramp.
   GammaRamp ramp{};
   GammaTriple gamma;
-  const Outcome read = ReadRamp(&ramp);
-  if (read.ok())
-    gamma = EstimateGammaTriple(ramp);
-  else
-    report(read);
+  const Outcome read = ReadGamma(&gamma, &ramp);
+  if (!read.ok()) report(read);
   const Outcome written = WriteSnapshotFile(mode, icons, gamma, read.ok() ? &ramp : nullptr);
   if (!written.ok()) report(written);
   return written.ok();

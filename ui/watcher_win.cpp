@@ -197,8 +197,8 @@ class Watcher {
     std::string path;
     DEVMODEA mode;
     GammaRamp ramp{};
-    const bool haveRamp = ReadRamp(&ramp).ok();
-    const GammaTriple gamma = haveRamp ? EstimateGammaTriple(ramp) : GammaTriple();
+    GammaTriple gamma;
+    const bool haveRamp = ReadGamma(&gamma, &ramp).ok();
     if (!lastLayout_.bytes || !RecordPath(resolution, &path) || !ReadCurrentDisplayMode(&mode))
       return false;
     mode.dmPelsWidth = resolution.width;  // as the look saw it (see PrimaryResolution)
