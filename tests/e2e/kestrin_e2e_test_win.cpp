@@ -698,6 +698,8 @@ TEST_F(KestrinE2E, AWeekUnderTheWatcher) {
   std::string error, lines;
   auto watcher = Kestrin::Start(dir_->File("Kestrin.exe"), "/Watch", &error);
   ASSERT_TRUE(watcher) << error;
+  // Started is not yet watching: a second /Watch before the first holds its mutex would be the watcher.
+  ASSERT_FALSE(watcher->TopWindows("Kestrin.Watcher", 20000).empty());
   EXPECT_EQ(0, Run("/Watch", &lines));
   EXPECT_EQ("Kestrin is already watching this desktop\r\n", lines);
   const std::string snapshot = dir_->SnapshotPath(), stem = snapshot.substr(0, snapshot.size() - 4);
