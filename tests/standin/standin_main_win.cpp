@@ -2,7 +2,8 @@
 // SHELLDLL_DefView > SysListView32 (with --workerw the DefView lies under a top-level WorkerW), owned by the UI thread;
 // "ready" goes to standard output once it is up. Commands arrive as WM_COPYDATA text at a message-only window of that
 // thread (titled with the process id), so every list-view call runs on the list view's own thread, as inside Explorer;
-// each reply's lines go to the mapping "KestrinStandin<pid>". Labels are raw bytes: code page, or UTF-16LE ("addw").
+// replies and counters go to the mapping "KestrinStandin<pid>" (standin::State). Labels are raw bytes: code page, or
+// UTF-16LE ("addw").
 //
 // standin.exe --display: prints the current and the registry's display mode, one line each ("width height bits
 // frequency"), then "gamma R G B", entry 128 of each ramp channel. Under Wine a process reads the mode once and then
@@ -44,20 +45,23 @@ std::vector<std::pair<std::string, POINT>> ListViewItems(HWND listView) {
 
 namespace {
 
-HWND g_progman, g_workerw, g_control;
-volatile LONG g_faults;
-// Wine's list view moves icons whatever LVS_AUTOARRANGE says, so the style at each move is recorded here instead.
-long g_moves, g_movesWhileArranged;
+HWND g_progman, g_workerw, g_control, g_listview;
+standin::State* g_state;  // the mapping's view
 WNDPROC g_listviewProc;
 unsigned g_pumpNextTextMs;  // a slow shell folder: the next text request runs a modal loop
-bool g_pumping;
 unsigned g_hangMs;
 bool g_driverResetsRamp;  // as most display drivers do on a mode change
+bool g_relaysIcons;       // as a shell does when the screen's size changes
 
-bool g_relaysIcons;  // as a shell does when the screen's size changes
-HWND g_listview;
+unsigned long long ShownCursor() {
+  CURSORINFO info{};
+  info.cbSize = sizeof info;
+  return GetCursorInfo(&info) ? reinterpret_cast<uintptr_t>(info.hCursor) : 0;
+}
 
 LRESULT CALLBACK ProgmanProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_DISPLAYCHANGE && !g_state->displayChangedAt)
+    g_state->cursorAtDisplayChange = ShownCursor(), g_state->displayChangedAt = GetTickCount64();
   if (msg == WM_DISPLAYCHANGE && g_relaysIcons) {  // one column from the top left
     for (LRESULT i = 0, count = SendMessageA(g_listview, LVM_GETITEMCOUNT, 0, 0); i < count; ++i)
       SendMessageA(g_listview, LVM_SETITEMPOSITION, static_cast<WPARAM>(i), MAKELPARAM(10, 10 + 80 * i));
@@ -72,26 +76,30 @@ LRESULT CALLBACK ProgmanProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT CALLBACK ListViewHook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == LVM_SETITEMPOSITION || msg == LVM_SETITEMPOSITION32) {
-    ++g_moves;
-    if (GetWindowLongPtrA(hwnd, GWL_STYLE) & LVS_AUTOARRANGE) ++g_movesWhileArranged;
+    InterlockedIncrement(&g_state->moves);
+    WORD ramp[3][256];
+    if (!g_state->firstMoveAt && GetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp))
+      g_state->rampAtFirstMove = ramp[0][128], g_state->cursorAtFirstMove = ShownCursor();
+    if (!g_state->firstMoveAt) g_state->firstMoveAt = GetTickCount64();
+    if (GetWindowLongPtrA(hwnd, GWL_STYLE) & LVS_AUTOARRANGE) InterlockedIncrement(&g_state->movesWhileArranged);
   }
   if ((msg == LVM_GETITEMTEXTA || msg == LVM_GETITEMTEXTW) && g_pumpNextTextMs) {
     const ULONGLONG end = GetTickCount64() + g_pumpNextTextMs;
     g_pumpNextTextMs = 0;
-    g_pumping = true;
+    g_state->pumping = 1;
     while (GetTickCount64() < end) {
       MSG m;
       while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
       Sleep(5);
     }
-    g_pumping = false;
+    g_state->pumping = 0;
   }
   return CallWindowProcA(g_listviewProc, hwnd, msg, wp, lp);
 }
 
 // Wine swallows faults raised in window procedures; this count is how tests see them.
 LONG CALLBACK CountFaults(EXCEPTION_POINTERS* info) {
-  if (info->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION) InterlockedIncrement(&g_faults);
+  if (info->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION) InterlockedIncrement(&g_state->faults);
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -134,14 +142,14 @@ std::string Run(const std::string& line) {
       out += "icon " + std::to_string(pt.x) + " " + std::to_string(pt.y) + " " + text + "\n";
     return out;
   }
-  if (v == "moves") return "moves " + std::to_string(g_moves) + " " + std::to_string(g_movesWhileArranged) + "\n";
+  if (v == "mark") {
+    g_state->displayChangedAt = g_state->firstMoveAt = 0;
+    return g_state->cursorAtMark = ShownCursor(), "ok\n";
+  }
   if (v == "driver" && fields == 2) return g_driverResetsRamp = a != 0, "ok\n";
   if (v == "relay" && fields == 2) return g_relaysIcons = a != 0, "ok\n";
   if (v == "hang" && fields == 2 && a >= 0) return g_hangMs = static_cast<unsigned>(a), "ok\n";
   if (v == "pump" && fields == 2 && a >= 0) return g_pumpNextTextMs = static_cast<unsigned>(a), "ok\n";
-  if (v == "pumping") return std::string("pumping ") + (g_pumping ? "1" : "0") + "\n";
-  if (v == "ready") return "ready " + std::to_string(reinterpret_cast<uintptr_t>(g_listview)) + "\n";
-  if (v == "faults") return "faults " + std::to_string(g_faults) + "\n";
   const std::string bench = BenchVerb(v, g_listview);
   return bench.empty() ? "error unknown command: " + line + "\n" : bench;
 }
@@ -160,8 +168,6 @@ __attribute__((noinline)) void ReadInvalidAddress() {
   (void)*reinterpret_cast<volatile int*>(invalid);
 }
 
-char* g_reply;  // the reply mapping's view
-
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == standin::kProvokeFaultMessage) return ReadInvalidAddress(), 1;
   if (msg == WM_CLOSE) PostQuitMessage(0);
@@ -169,7 +175,7 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
   std::string cmd(static_cast<const char*>(data->lpData), data->cbData);
   RunCommand(&cmd);
-  std::strncpy(g_reply, cmd.c_str(), standin::kReplySize - 1);
+  std::strncpy(g_state->reply, cmd.c_str(), sizeof g_state->reply - 1);
   if (g_hangMs) {  // a hung shell: the reply is out, then this thread stops pumping
     ReplyMessage(1);
     Sleep(g_hangMs);
@@ -270,6 +276,11 @@ int Game(int argc, char** argv) {
 int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   if (__argc >= 2 && std::strncmp(__argv[1], "--", 2) == 0 && std::strcmp(__argv[1], "--workerw") != 0)
     return Game(__argc, __argv);
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(standin::State),
+                                      (standin::kMappingPrefix + pid).c_str());
+  g_state = mapping ? static_cast<standin::State*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
+  if (!g_state) return 5;
   AddVectoredExceptionHandler(1, CountFaults);
   const bool workerw = __argc >= 2 && std::strcmp(__argv[1], "--workerw") == 0;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
@@ -303,17 +314,13 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   SendMessageA(g_listview, LVM_DELETEALLITEMS, 0, 0);
   g_listviewProc =
       reinterpret_cast<WNDPROC>(SetWindowLongPtrA(g_listview, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListViewHook)));
-  const std::string pid = std::to_string(GetCurrentProcessId());
-  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, standin::kReplySize,
-                                      (standin::kReplyMappingPrefix + pid).c_str());
-  g_reply = mapping ? static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
-  if (!g_reply) return 5;
   for (int i = workerw ? 2 : 1; i < __argc; ++i) {  // "X Y LABEL"
     int x = 0, y = 0, at = 0;
     if (std::sscanf(__argv[i], "%d %d %n", &x, &y, &at) != 2 || !at) return 6;
     AddIcon(false, x, y, __argv[i] + at);
   }
-  SetWindowTextA(g_control, pid.c_str());  // the client finds the stand-in by it
+  g_state->listView = reinterpret_cast<uintptr_t>(g_listview);
+  SetWindowTextA(g_control, pid.c_str());  // the client finds the stand-in by it, once it is up
   // A shell that starts tells every program so: their notification icons are gone.
   PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
   Print(STD_OUTPUT_HANDLE, "ready\n");

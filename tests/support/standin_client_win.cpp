@@ -14,12 +14,11 @@ std::unique_ptr<StandinDesktop> StandinDesktop::Start(std::string* error, bool u
   const std::string pid = std::to_string(info.dwProcessId);
   for (int i = 0; i < 3000 && !desktop->control_ && WaitForSingleObject(desktop->process_.get(), 10) == WAIT_TIMEOUT;)
     desktop->control_ = FindWindowExA(HWND_MESSAGE, nullptr, standin::kControlClass, pid.c_str()), ++i;
-  desktop->mapping_.reset(OpenFileMappingA(FILE_MAP_READ, FALSE, (standin::kReplyMappingPrefix + pid).c_str()));
-  if (desktop->mapping_) desktop->reply_.reset(MapViewOfFile(desktop->mapping_.get(), FILE_MAP_READ, 0, 0, 0));
-  unsigned long long listView = 0;
-  if (!desktop->reply_ || !desktop->Scan("ready", "ready %llu", &listView))
+  desktop->mapping_.reset(OpenFileMappingA(FILE_MAP_READ, FALSE, (standin::kMappingPrefix + pid).c_str()));
+  if (desktop->mapping_) desktop->view_.reset(MapViewOfFile(desktop->mapping_.get(), FILE_MAP_READ, 0, 0, 0));
+  if (!desktop->control_ || !desktop->view_ || !desktop->state().listView)
     return *error = exe + " did not answer", nullptr;
-  desktop->listView_ = reinterpret_cast<HWND>(static_cast<uintptr_t>(listView));
+  desktop->listView_ = reinterpret_cast<HWND>(static_cast<uintptr_t>(desktop->state().listView));
   return desktop;
 }
 
@@ -36,7 +35,7 @@ std::vector<std::string> StandinDesktop::Exchange(const std::string& command) {
   std::vector<std::string> lines;
   if (!SendMessageTimeoutA(control_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL, 30000, &answered))
     return lines;
-  const char* reply = static_cast<const char*>(reply_.get());
+  const char* reply = state().reply;
   for (const char* end; (end = std::strchr(reply, '\n')) != nullptr; reply = end + 1) lines.emplace_back(reply, end);
   return lines;
 }

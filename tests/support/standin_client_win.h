@@ -1,5 +1,5 @@
-// Drives standin.exe, the stand-in desktop: a command is sent as WM_COPYDATA to its control
-// window, the reply's lines are read from its reply mapping.
+// Drives standin.exe, the stand-in desktop: a command is sent as WM_COPYDATA to its control window, the reply's lines
+// are read from its mapping, which also holds the counters it keeps (State).
 #pragma once
 
 #include <windows.h>
@@ -15,12 +15,23 @@
 #include "win_handle_win.h"
 
 // What standin.exe and its client agree on: the control window's class (its title is the stand-in's process id), the
-// reply mapping's name prefix (plus that id) and the one message that is not a WM_COPYDATA command.
+// mapping's name prefix (plus that id) and layout, and the one message that is not a WM_COPYDATA command.
 namespace standin {
 constexpr char kControlClass[] = "KestrinStandinControl";
-constexpr char kReplyMappingPrefix[] = "KestrinStandin";
-constexpr DWORD kReplySize = 1 << 20;
+constexpr char kMappingPrefix[] = "KestrinStandin";
 constexpr UINT kProvokeFaultMessage = WM_APP + 2;  // answered by a read of an invalid address
+struct State {
+  volatile LONG moves, movesWhileArranged;  // Wine's list view moves whatever LVS_AUTOARRANGE says: counted here
+  volatile LONG faults;                     // access violations inside it, which Wine swallows
+  volatile LONG pumping;                    // inside a slow folder's modal loop ("pump")
+  unsigned long long listView;
+  // What the shell saw since "mark": when the display changed and the first icon moved (0: not yet), the cursor shown
+  // then and at the mark, and the ramp's middle red entry at the first move.
+  LONGLONG displayChangedAt, firstMoveAt;
+  unsigned long long cursorAtMark, cursorAtDisplayChange, cursorAtFirstMove;
+  WORD rampAtFirstMove;
+  char reply[1 << 20];
+};
 }  // namespace standin
 
 struct StandinIcon {
@@ -32,19 +43,19 @@ struct StandinIcon {
   }
 };
 
-// The icon layout's bytes for these icons: length, count, then per icon x, y and the
-// label in 260 zero-padded bytes (cut there).
+// The icon layout's bytes for these icons: length, count, then per icon x, y and the label in 260 zero-padded bytes.
 std::string IconBlob(const std::vector<StandinIcon>& icons);
 
 class StandinDesktop {
  public:
-  // Starts the stand-in (from `executable` relative to this program's directory) and waits,
-  // 30 s at most, until it answers. With `underWorkerW`, the DefView lies under a WorkerW.
+  // Starts the stand-in (`executable` relative to this program's directory) and waits, 30 s at most, until it is up.
+  // With `underWorkerW`, the DefView lies under a WorkerW.
   static std::unique_ptr<StandinDesktop> Start(std::string* error, bool underWorkerW = false,
                                                const std::string& executable = "standin.exe");
   ~StandinDesktop();  // asks it to quit; terminates it if it does not
 
   HWND listView() const { return listView_; }
+  const standin::State& state() const { return *static_cast<const standin::State*>(view_.get()); }
 
   // False when the stand-in refused the command, did not answer within 30 s, or is gone.
   bool AddIcon(const std::string& label, int x, int y) { return Command("add" + Place(x, y) + label); }
@@ -58,21 +69,16 @@ class StandinDesktop {
     const LONG_PTR style = GetWindowLongPtrA(listView_, GWL_STYLE) & ~static_cast<LONG_PTR>(LVS_AUTOARRANGE);
     SetWindowLongPtrA(listView_, GWL_STYLE, style | (on ? LVS_AUTOARRANGE : 0));
   }
-  long Faults() {  // access violations inside the stand-in so far, -1 when it does not answer
-    long count = -1;
-    return Scan("faults", "faults %ld", &count) ? count : -1;
-  }
   void ProvokeFault() {  // swallowed inside the window procedure; only the count tells
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(control_, standin::kProvokeFaultMessage, 0, 0, SMTO_NORMAL, 10000, &ignored);
   }
-  // Other commands: "addmany N" (icons "Icon 0" to "Icon N-1"), "driver 1" (the identity ramp on every display change,
-  // as most drivers do), "relay 1" (icons re-laid in a column on every display change, as a shell does), "hang MS"
-  // (answered, then the UI thread stops pumping for MS), "pump MS" (the next text request runs a modal loop for MS
-  // first, as a slow shell folder does); "ok" when done.
+  // Other commands: "mark" (see State), "addmany N" (icons "Icon 0" to "Icon N-1"), "driver 1" (the identity ramp on
+  // every display change, as most drivers do), "relay 1" (icons re-laid in a column on every display change, as a shell
+  // does), "hang MS" (answered, then the UI thread stops pumping for MS), "pump MS" (the next text request runs a modal
+  // loop for MS first, as a slow shell folder does); "ok" when done.
   bool Command(const std::string& command) { return Exchange(command) == std::vector<std::string>{"ok"}; }
-  // One reply line that scanf's `format` reads whole: "pumping" ("pumping %d"), "moves" ("moves %ld %ld": moves
-  // received, and those while LVS_AUTOARRANGE was set), the benchmark's "floor-capture"/"floor-apply" ("us %lf").
+  // One reply line that scanf's `format` reads whole: the benchmark's "floor-capture"/"floor-apply" ("us %lf").
   template <typename... T>
   bool Scan(const std::string& command, const char* format, T*... out) {
     const std::vector<std::string> reply = Exchange(command);
@@ -85,7 +91,7 @@ class StandinDesktop {
   static std::string Place(int x, int y) { return " " + std::to_string(x) + " " + std::to_string(y) + " "; }
 
   kestrin::UniqueHandle process_, mapping_;
-  kestrin::MappedView reply_;
+  kestrin::MappedView view_;
   HWND control_ = nullptr, listView_ = nullptr;
-  std::mutex mutex_;  // one command at a time: the reply mapping is shared
+  std::mutex mutex_;  // one command at a time: the reply is shared
 };
