@@ -184,14 +184,9 @@ Kestrin::~Kestrin() {
 }
 
 bool Kestrin::WaitForMainWindow(DWORD timeoutMs) {
-  for (const ULONGLONG end = GetTickCount64() + timeoutMs; IsRunning() && GetTickCount64() < end; Sleep(5)) {
-    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", "Kestrin")) != nullptr;) {
-      DWORD pid = 0;
-      GetWindowThreadProcessId(w, &pid);
-      if (pid == info_.dwProcessId && IsWindowVisible(w) && GetDlgItem(w, IDC_SAVE_CURRENT))
-        return (main_ = w) != nullptr;
-    }
-  }
+  for (const ULONGLONG end = GetTickCount64() + timeoutMs; IsRunning() && GetTickCount64() < end; Sleep(5))
+    for (HWND w : TopWindows("#32770"))
+      if (IsWindowVisible(w) && GetDlgItem(w, IDC_SAVE_CURRENT)) return (main_ = w) != nullptr;
   return false;
 }
 
