@@ -1,5 +1,5 @@
-// The test display as the tests read and set it: gamma ramp, display modes (read by a
-// fresh process: under Wine a process sees only its own mode changes), pixels.
+// The test display as the tests read and set it: the gamma ramp, and the display modes as a fresh process reads them
+// (under Wine a process sees only its own mode changes).
 #pragma once
 
 #include <windows.h>
@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace kestrin::test {
 
@@ -15,8 +14,7 @@ using Ramp = std::array<uint16_t, 768>;  // red, green, blue: 256 entries each
 bool ReadScreenRamp(Ramp* ramp);
 bool SetScreenRamp(const Ramp& ramp);
 Ramp IdentityRamp();
-// The ramp the program builds from three exponents, as the test display gives it back
-// (it keeps only the top 8 bits of each entry).
+// The ramp the program builds from three exponents, as the test display gives it back (the top 8 bits of each entry).
 Ramp ProgramRampOnDisplay(double red, double green, double blue);
 
 struct ModeInfo {

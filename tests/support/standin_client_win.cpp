@@ -1,5 +1,6 @@
 #include "standin_client_win.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "kestrin_driver_win.h"

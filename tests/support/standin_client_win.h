@@ -1,11 +1,10 @@
-// Drives standin.exe, the stand-in desktop: a command is sent as WM_COPYDATA to its control window, the reply's lines
-// are read from its mapping, which also holds the counters it keeps (State).
+// Drives standin.exe, the stand-in desktop: a command is sent as WM_COPYDATA to its control window; the reply's lines,
+// and the counters the stand-in keeps, are read from its mapping.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -14,8 +13,8 @@
 
 #include "win_handle_win.h"
 
-// What standin.exe and its client agree on: the control window's class (its title is the stand-in's process id), the
-// mapping's name prefix (plus that id) and layout, and the one message that is not a WM_COPYDATA command.
+// What standin.exe and its client agree on: the control window's class (titled with the stand-in's process id), the
+// mapping's name (the prefix and that id) and layout, and the one message that is not a command.
 namespace standin {
 constexpr char kControlClass[] = "KestrinStandinControl";
 constexpr char kMappingPrefix[] = "KestrinStandin";
@@ -56,12 +55,6 @@ class StandinDesktop {
 
   HWND listView() const { return listView_; }
   const standin::State& state() const { return *static_cast<const standin::State*>(view_.get()); }
-
-  // False when the stand-in refused the command, did not answer within 30 s, or is gone.
-  bool AddIcon(const std::string& label, int x, int y) { return Command("add" + Place(x, y) + label); }
-  bool AddIconUtf16(const std::wstring& label, int x, int y) {
-    return Command("addw" + Place(x, y) + std::string(reinterpret_cast<const char*>(label.data()), label.size() * 2));
-  }
   std::vector<StandinIcon> Icons();  // none when the stand-in refused, did not answer or is gone
   // List-view moves and styles carry no pointer: they are made from here.
   bool MoveIcon(size_t i, int x, int y) { return SendMessageA(listView_, LVM_SETITEMPOSITION, i, MAKELPARAM(x, y)); }
@@ -73,16 +66,15 @@ class StandinDesktop {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(control_, standin::kProvokeFaultMessage, 0, 0, SMTO_NORMAL, 10000, &ignored);
   }
-  // Other commands: "mark" (see State), "addmany N" (icons "Icon 0" to "Icon N-1"), "driver 1" (the identity ramp on
-  // every display change, as most drivers do), "relay 1" (icons re-laid in a column on every display change, as a shell
-  // does), "hang MS" (answered, then the UI thread stops pumping for MS), "pump MS" (the next text request runs a modal
-  // loop for MS first, as a slow shell folder does); "ok" when done.
+  // False when the stand-in refused the command, did not answer within 30 s, or is gone. Commands: "add X Y LABEL"
+  // (code page bytes; "addw": UTF-16LE), "addmany N" (icons "Icon 0" to "Icon N-1"), "mark" (see State), "driver 1"
+  // (the identity ramp on every display change, as drivers do), "relay 1" (icons re-laid in a column on every display
+  // change, as a shell does), "hang MS" (answered, then the UI thread stops pumping for MS), "pump MS" (the next text
+  // request runs a modal loop for MS first, as a slow shell folder does).
   bool Command(const std::string& command) { return Exchange(command) == std::vector<std::string>{"ok"}; }
-  // One reply line that scanf's `format` reads whole: the benchmark's "floor-capture"/"floor-apply" ("us %lf").
-  template <typename... T>
-  bool Scan(const std::string& command, const char* format, T*... out) {
-    const std::vector<std::string> reply = Exchange(command);
-    return reply.size() == 1 && std::sscanf(reply[0].c_str(), format, out...) == static_cast<int>(sizeof...(T));
+  bool AddIcon(const std::string& label, int x, int y) { return Command("add" + Place(x, y) + label); }
+  bool AddIconUtf16(const std::wstring& label, int x, int y) {
+    return Command("addw" + Place(x, y) + std::string(reinterpret_cast<const char*>(label.data()), label.size() * 2));
   }
   std::vector<std::string> Exchange(const std::string& command);  // the reply's lines
 

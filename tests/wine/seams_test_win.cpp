@@ -30,9 +30,9 @@ using namespace kestrin::test;
 namespace {
 
 // What a face would tell the user, collected.
-std::vector<std::string> g_messages;
 using Texts = std::vector<std::string>;
-std::vector<std::string> Messages() { return std::move(g_messages); }
+Texts g_messages;
+Texts Messages() { return std::move(g_messages); }
 bool Noted(const Outcome& outcome) {
   if (!outcome.ok()) g_messages.push_back(OutcomeMessage(outcome));
   return outcome.ok();
@@ -71,7 +71,7 @@ class Seams : public testing::Test {
   void TearDown() override {
     EXPECT_NE(0, DisconnectAgent(&client_)) << "the hook it recorded is removed";
     EXPECT_EQ(nullptr, FindWindowA(nullptr, kAgentWindowTitle));
-    EXPECT_EQ(std::vector<std::string>(), Messages());
+    EXPECT_EQ(Texts(), Messages());
   }
   // The command as the agent answers it: 1 carried out, 0 refused.
   DWORD_PTR Send(uintptr_t command, LPARAM window = 0) {
@@ -125,7 +125,7 @@ TEST_F(Seams, CaptureBound) {
   EXPECT_EQ(8 + kMaxIconRecords * kIconRecordSize, Captured(&client_, &all));
   ASSERT_TRUE(desktop_->Command("addmany 1"));
   EXPECT_EQ(0u, Captured(&client_, &all));
-  EXPECT_EQ(std::vector<std::string>({"Unable to retrieve icons position"}), Messages());
+  EXPECT_EQ(Texts({"Unable to retrieve icons position"}), Messages());
 }
 
 // Apply buffers whose words lie, and buffers someone else made first: refused or clipped
@@ -197,12 +197,9 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   DWORD_PTR firstResult = 0;
   std::thread first([&] { firstResult = Send(AGENT_CMD_CAPTURE); });
   for (int i = 0; i < 500 && !desktop_->state().pumping; ++i) Sleep(20);
-  if (!desktop_->state().pumping) {
-    first.join();
-    FAIL() << "the capture never reached the slow folder";
-  }
+  EXPECT_TRUE(desktop_->state().pumping) << "the capture never reached the slow folder";
   const ULONGLONG start = GetTickCount64();
-  OwnedIconLayout refused;
+  OwnedIconLayout refused, stale;
   EXPECT_EQ(0u, Captured(&client_, &refused));
   EXPECT_EQ(nullptr, refused.bytes.get()) << "the previous capture, still in the buffer, is not taken";
   EXPECT_EQ(0, Applied(&client_, saved));
@@ -234,7 +231,6 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   client_.commandTimeoutMs = 1000;
   ASSERT_TRUE(desktop_->Command("hang 4000"));
   const ULONGLONG hung = GetTickCount64();
-  OwnedIconLayout stale;
   EXPECT_EQ(0u, Captured(&client_, &stale));
   EXPECT_EQ(nullptr, stale.bytes.get());
   EXPECT_EQ(0, Applied(&client_, saved));
@@ -266,7 +262,7 @@ TEST(OtherArchitecture, ShellIsRefusedWithoutAHook) {
   EXPECT_FALSE(Noted(ConnectAgent(&client)));
   EXPECT_LT(GetTickCount64() - start, kAgentWakeUpTimeoutMs - 1000) << "no wait for a wake-up";
   EXPECT_EQ(0, SetExplorerHook(0)) << "no hook was installed";
-  EXPECT_EQ(std::vector<std::string>({"Unable to access desktop"}), Messages());
+  EXPECT_EQ(Texts({"Unable to access desktop"}), Messages());
 }
 
 // What an elevated Kestrin names must open in the user's other processes (the medium shell, a second start): the user
