@@ -98,6 +98,16 @@ TEST_F(Seams, RecordsAtTheirLimits) {
   EXPECT_EQ(std::string(259, 'M') + '\0', std::string(reinterpret_cast<const char*>(longRecord) + 8, 260))
       << "a longer label arrives cut to 259 and terminated";
   EXPECT_EQ(210u, LoadU32(longRecord));
+  // A release names its capture: an older one's leaves a newer capture, not yet read, in place.
+  auto held = [] {
+    return static_cast<bool>(UniqueHandle(OpenFileMappingA(FILE_MAP_READ, FALSE, kCaptureBufferName)));
+  };
+  EXPECT_FALSE(held()) << "the capture read is let go";
+  const DWORD_PTR older = Send(AGENT_CMD_CAPTURE), newer = Send(AGENT_CMD_CAPTURE);
+  EXPECT_EQ(0u, Send(AGENT_CMD_RELEASE, static_cast<LPARAM>(older)));
+  EXPECT_TRUE(held()) << "a newer capture was let go";
+  EXPECT_EQ(1u, Send(AGENT_CMD_RELEASE, static_cast<LPARAM>(newer)));
+  EXPECT_FALSE(held());
 
   // Case-insensitive first match; coordinates cut to 16 bits; unknown labels skipped.
   EXPECT_EQ(1u, Apply(IconBlob({{"nobody", 1, 1}, {"target", 70000, -70000}, {"TARGET", 70000, -70000}})));
