@@ -103,4 +103,7 @@ TEST(WatchRules, ADayOfMovesModeChangesShellRestartsAndReturns) {
   EXPECT_EQ("226500 reconnect; 226500 notification icon; 228500 icons 1920; 264000 record 1920: 77; ",
             desk.Until(266000))
       << "and no ramp on a return at a resolution without a record";
+  desk.Display(270500, kWide), desk.Move(274000, 78);
+  EXPECT_EQ("272500 icons 1920; 272500 ramp 1920; 284000 record 1920: 78; ", desk.Until(290000))
+      << "a move soon after a failed restore is recorded only once the quiet 10 s after it are over";
 }
