@@ -289,7 +289,7 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   ASSERT_NO_FATAL_FAILURE(StartKestrin());
   ASSERT_TRUE(k_->Command(IDC_APPLY_SAVED_ICONS));
   ASSERT_NO_FATAL_FAILURE(ExpectIconsAt(savedIcons));
-  EXPECT_EQ("111", Checks());
+  EXPECT_EQ("111", Checks()) << "the killed run had two boxes unticked";
   // Every way out writes the three check boxes, which come back at the next start.
   const std::tuple<int, std::function<void()>, std::string> waysOut[] = {
       {IDC_RESTORE_GAMMA_CHECK, [&] { k_->PostKey(VK_ESCAPE); }, "110"},
