@@ -77,10 +77,12 @@ LRESULT CALLBACK ProgmanProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT CALLBACK ListViewHook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == LVM_SETITEMPOSITION || msg == LVM_SETITEMPOSITION32) {
     InterlockedIncrement(&g_state->moves);
-    WORD ramp[3][256];
-    if (!g_state->firstMoveAt && GetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp))
+    if (!g_state->firstMoveAt) {
+      WORD ramp[3][256] = {};
+      GetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp);
       g_state->rampAtFirstMove = ramp[0][128], g_state->cursorAtFirstMove = ShownCursor();
-    if (!g_state->firstMoveAt) g_state->firstMoveAt = GetTickCount64();
+      g_state->firstMoveAt = GetTickCount64();
+    }
     if (GetWindowLongPtrA(hwnd, GWL_STYLE) & LVS_AUTOARRANGE) InterlockedIncrement(&g_state->movesWhileArranged);
   }
   if ((msg == LVM_GETITEMTEXTA || msg == LVM_GETITEMTEXTW) && g_pumpNextTextMs) {

@@ -50,6 +50,9 @@ OwnedIconLayout Owned(const std::string& blob) {  // as a capture hands it over:
   return layout;
 }
 
+// Whether anyone still holds the named buffer open.
+bool Held(const char* name) { return static_cast<bool>(UniqueHandle(OpenFileMappingA(FILE_MAP_READ, FALSE, name))); }
+
 std::string With(std::string blob, size_t at, uint32_t word) {
   std::memcpy(&blob[at], &word, 4);
   return blob;
@@ -99,15 +102,12 @@ TEST_F(Seams, RecordsAtTheirLimits) {
       << "a longer label arrives cut to 259 and terminated";
   EXPECT_EQ(210u, LoadU32(longRecord));
   // A release names its capture: an older one's leaves a newer capture, not yet read, in place.
-  auto held = [] {
-    return static_cast<bool>(UniqueHandle(OpenFileMappingA(FILE_MAP_READ, FALSE, kCaptureBufferName)));
-  };
-  EXPECT_FALSE(held()) << "the capture read is let go";
+  EXPECT_FALSE(Held(kCaptureBufferName)) << "the capture read is let go";
   const DWORD_PTR older = Send(AGENT_CMD_CAPTURE), newer = Send(AGENT_CMD_CAPTURE);
   EXPECT_EQ(0u, Send(AGENT_CMD_RELEASE, static_cast<LPARAM>(older)));
-  EXPECT_TRUE(held()) << "a newer capture was let go";
+  EXPECT_TRUE(Held(kCaptureBufferName)) << "a newer capture was let go";
   EXPECT_EQ(1u, Send(AGENT_CMD_RELEASE, static_cast<LPARAM>(newer)));
-  EXPECT_FALSE(held());
+  EXPECT_FALSE(Held(kCaptureBufferName));
 
   // Case-insensitive first match; coordinates cut to 16 bits; unknown labels skipped.
   EXPECT_EQ(1u, Apply(IconBlob({{"nobody", 1, 1}, {"target", 70000, -70000}, {"TARGET", 70000, -70000}})));
@@ -178,7 +178,7 @@ TEST_F(Seams, SharedBuffersThatLie) {
   // An apply holds its buffer no longer than the apply: a later, larger one (the command line beside a window) finds
   // the name free, or waits, bounded, for an older holder to let it go.
   ASSERT_EQ(1, Applied(&client_, Owned(IconBlob({{"Target", 20, 30}}))));
-  EXPECT_FALSE(kestrin::UniqueHandle(OpenFileMappingA(FILE_MAP_READ, FALSE, kApplyBufferName))) << "still held";
+  EXPECT_FALSE(Held(kApplyBufferName)) << "still held";
   kestrin::UniqueHandle older(
       CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 100, kApplyBufferName));
   const OwnedIconLayout larger = Owned(IconBlob(std::vector<StandinIcon>(20, StandinIcon{"Other", 40, 50})));
