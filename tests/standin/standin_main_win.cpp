@@ -1,16 +1,13 @@
 // standin.exe [--workerw] ["X Y LABEL"...]: a stand-in shell desktop for the tests, with those icons. Progman >
-// SHELLDLL_DefView > SysListView32 (with --workerw the DefView lies under a top-level WorkerW), owned by the UI thread;
-// "ready" goes to standard output once it is up. Commands arrive as WM_COPYDATA text at a message-only window of that
-// thread (titled with the process id), so every list-view call runs on the list view's own thread, as inside Explorer;
-// replies and counters go to the mapping "KestrinStandin<pid>" (standin::State). Labels are raw bytes: code page, or
-// UTF-16LE ("addw").
+// SHELLDLL_DefView > SysListView32 (with --workerw the DefView lies under a top-level WorkerW), owned by the UI thread,
+// where commands (WM_COPYDATA text at a message-only window titled with the process id) run, as inside Explorer;
+// replies and counters go to the mapping "KestrinStandin<pid>" (standin::State). "ready" goes to standard output.
 //
-// standin.exe --display: prints the current and the registry's display mode, one line each ("width height bits
-// frequency"), then "gamma R G B", entry 128 of each ramp channel. Under Wine a process reads the mode once and then
-// sees only its own changes, so the tests ask a fresh process. --display WIDTH HEIGHT [EXPONENT [CODE]] first sets the
-// registry's and the current mode to that size and the ramp to that power curve (scripts/wine-run puts the display back
-// with it after a killed test); with CODE it then moves the desktop's icons and ends with CODE, the screen changed.
-// Before and after --display, steps make it a game as /Run meets it (Game, below).
+// standin.exe --display: prints the current and the registry's display mode ("width height bits frequency"), as a
+// fresh process reads them under Wine, then "gamma R G B", entry 128 of each ramp channel. --display WIDTH HEIGHT
+// [EXPONENT [CODE]] sets both to that size and the ramp to that power curve (scripts/wine-run puts the display back
+// with it); with CODE it then moves the desktop's icons and ends with CODE. Steps before and after --display make it a
+// game as /Run meets it (Game, below).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -156,14 +153,6 @@ std::string Run(const std::string& line) {
   return bench.empty() ? "error unknown command: " + line + "\n" : bench;
 }
 
-void RunCommand(std::string* cmd) {
-  try {
-    *cmd = Run(*cmd);
-  } catch (...) {
-    *cmd = "error out of memory\n";
-  }
-}
-
 // No C++ frame here needs unwinding: the fault may unwind straight through it.
 __attribute__((noinline)) void ReadInvalidAddress() {
   static volatile uintptr_t invalid = 0x10;  // read at run time: no compiler warning
@@ -175,9 +164,13 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_CLOSE) PostQuitMessage(0);
   if (msg != WM_COPYDATA) return DefWindowProcA(hwnd, msg, wp, lp);
   const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
-  std::string cmd(static_cast<const char*>(data->lpData), data->cbData);
-  RunCommand(&cmd);
-  std::strncpy(g_state->reply, cmd.c_str(), sizeof g_state->reply - 1);
+  std::string reply;
+  bool ran = false;
+  try {
+    reply = Run(std::string(static_cast<const char*>(data->lpData), data->cbData)), ran = true;
+  } catch (...) {  // nothing may cross the window procedure
+  }
+  std::strncpy(g_state->reply, ran ? reply.c_str() : "error out of memory\n", sizeof g_state->reply - 1);
   if (g_hangMs) {  // a hung shell: the reply is out, then this thread stops pumping
     ReplyMessage(1);
     Sleep(g_hangMs);
