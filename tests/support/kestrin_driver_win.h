@@ -19,12 +19,7 @@
 
 namespace kestrin::test {
 
-inline std::wstring Wide(const std::string& utf8) {
-  std::wstring wide(utf8.size(), L'\0');
-  wide.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                                  static_cast<int>(wide.size())));
-  return wide;
-}
+inline std::wstring Wide(const std::string& utf8) { return std::filesystem::u8path(utf8).wstring(); }
 inline std::string ExecutableDirectory() {  // this test program's, with its trailing backslash
   char path[MAX_PATH] = {};
   const std::string full(path, GetModuleFileNameA(nullptr, path, MAX_PATH));

@@ -92,7 +92,7 @@ class Seams : public testing::Test {
   AgentClient client_;
 };
 
-// The agent's capture and apply at the limits of what a record can hold.
+// The agent's capture and apply at the limits of what a record, and a desktop, can hold.
 TEST_F(Seams, RecordsAtTheirLimits) {
   OwnedIconLayout captured;
   ASSERT_EQ(8 + 3 * kIconRecordSize, Captured(&client_, &captured));
@@ -125,15 +125,11 @@ TEST_F(Seams, RecordsAtTheirLimits) {
   // Another process that loads the library and ends leaves this one's hook, which the teardown removes.
   std::string output;
   EXPECT_EQ(2, RunAndRead(ExecutableDirectory() + "Kestrin.exe", "/Frobnicate", &output)) << output;
-}
-
-// A desktop of as many icons as the bound allows is captured whole; one more is refused.
-TEST_F(Seams, CaptureBound) {
+  // A desktop of as many icons as the bound allows is captured whole; one more is refused.
   ASSERT_TRUE(desktop_->Command("addmany " + std::to_string(kMaxIconRecords - 3)));
-  OwnedIconLayout all;
-  EXPECT_EQ(8 + kMaxIconRecords * kIconRecordSize, Captured(&client_, &all));
+  EXPECT_EQ(8 + kMaxIconRecords * kIconRecordSize, Captured(&client_, &captured));
   ASSERT_TRUE(desktop_->Command("addmany 1"));
-  EXPECT_EQ(0u, Captured(&client_, &all));
+  EXPECT_EQ(0u, Captured(&client_, &captured));
   EXPECT_EQ(Texts({"Unable to retrieve icons position"}), Messages());
 }
 
@@ -274,44 +270,28 @@ TEST(OtherArchitecture, ShellIsRefusedWithoutAHook) {
   EXPECT_EQ(Texts({"Unable to access desktop"}), Messages());
 }
 
-// What an elevated Kestrin names must open in the user's other processes (the medium shell, a second start): the user
-// granted access first, and a medium label that lets them write.
-void ExpectOpenToTheUser(HANDLE object) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  PACL dacl = nullptr, label = nullptr;
-  void *first = nullptr, *mark = nullptr;
-  ASSERT_EQ(DWORD{ERROR_SUCCESS},
-            GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION, nullptr,
-                            nullptr, &dacl, &label, &descriptor));
-  kestrin::UniqueLocal owned(descriptor);
-  union {
-    TOKEN_USER user;
-    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  } me;
-  HANDLE token = nullptr;
-  DWORD size = 0;
-  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-  kestrin::UniqueHandle tokenOwner(token);
-  ASSERT_TRUE(GetTokenInformation(token, TokenUser, &me, sizeof me, &size) && dacl && GetAce(dacl, 0, &first));
-  auto* user = static_cast<ACCESS_ALLOWED_ACE*>(first);
-  EXPECT_TRUE(user->Header.AceType == ACCESS_ALLOWED_ACE_TYPE && EqualSid(&user->SidStart, me.user.User.Sid));
-  ASSERT_TRUE(label && GetAce(label, 0, &mark)) << "no label";
-  auto* medium = static_cast<SYSTEM_MANDATORY_LABEL_ACE*>(mark);
-  EXPECT_TRUE(medium->Header.AceType == SYSTEM_MANDATORY_LABEL_ACE_TYPE &&
-              medium->Mask == SYSTEM_MANDATORY_LABEL_NO_WRITE_UP &&
-              *GetSidSubAuthority(&medium->SidStart, 0) == SECURITY_MANDATORY_MEDIUM_RID);
-}
-
-// Wine runs every process with one elevated token: the open from a medium process itself is not shown, only the
-// descriptor that allows it. A mutex this start may not open (another user's, an older elevated one) means one runs.
+// What an elevated Kestrin names must be writable from the user's medium processes (the shell, a second start): a
+// medium label that lets them write. Wine runs every process with one elevated token, so the open itself is not
+// shown. A mutex this start may not open (another user's, an older elevated one) means one runs.
 TEST(NamedObjects, OpenToTheUser) {
   constexpr char kInstanceMutex[] = "Kestrin.MainWindow";
+  auto mediumMayWrite = [](const kestrin::UniqueHandle& object) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL label = nullptr;
+    void* ace = nullptr;
+    const bool read = GetSecurityInfo(object.get(), SE_KERNEL_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr,
+                                      nullptr, &label, &descriptor) == ERROR_SUCCESS;
+    kestrin::UniqueLocal owned(descriptor);
+    auto* medium = read && label && GetAce(label, 0, &ace) ? static_cast<SYSTEM_MANDATORY_LABEL_ACE*>(ace) : nullptr;
+    return medium && medium->Header.AceType == SYSTEM_MANDATORY_LABEL_ACE_TYPE &&
+           medium->Mask == SYSTEM_MANDATORY_LABEL_NO_WRITE_UP &&
+           *GetSidSubAuthority(&medium->SidStart, 0) == SECURITY_MANDATORY_MEDIUM_RID;
+  };
   {
     SingleInstance first;
-    ASSERT_TRUE(first.Claim());
-    ExpectOpenToTheUser(kestrin::UniqueHandle(OpenMutexA(READ_CONTROL, FALSE, kInstanceMutex)).get());
-    ASSERT_TRUE(PrepareMemory(100, kApplyBufferName, nullptr, 0));
-    ExpectOpenToTheUser(kestrin::UniqueHandle(OpenFileMappingA(READ_CONTROL, FALSE, kApplyBufferName)).get());
+    ASSERT_TRUE(first.Claim() && PrepareMemory(100, kApplyBufferName, nullptr, 0));
+    EXPECT_TRUE(mediumMayWrite(kestrin::UniqueHandle(OpenMutexA(READ_CONTROL, FALSE, kInstanceMutex))));
+    EXPECT_TRUE(mediumMayWrite(kestrin::UniqueHandle(OpenFileMappingA(READ_CONTROL, FALSE, kApplyBufferName))));
   }
   ACL none;
   SECURITY_DESCRIPTOR closed;
@@ -324,15 +304,16 @@ TEST(NamedObjects, OpenToTheUser) {
   EXPECT_FALSE(SingleInstance().Claim());
 }
 
-// Once the new snapshot is complete, a snapshot is always left under its own name,
-// whatever the calls that put it in place fail with.
+// Once the new snapshot is complete, a snapshot is always left under its own name, whatever the calls that put it in
+// place fail with: ReplaceFile's error (having removed the old one or not), then MoveFileEx's.
 struct PlacementFailure {
-  DWORD replaceError, moveError;
-  bool replaceRemovesOld, saved;
-  static inline PlacementFailure* now;
+  DWORD replaceError;
+  bool replaceRemovesOld;
+  DWORD moveError;
+  bool saved;
+  static inline const PlacementFailure* now;
   static BOOL WINAPI Replace(LPCWSTR replaced, LPCWSTR, LPCWSTR, DWORD, LPVOID, LPVOID) {
-    if (now->replaceRemovesOld) DeleteFileW(replaced);
-    return SetLastError(now->replaceError), FALSE;
+    return (now->replaceRemovesOld && DeleteFileW(replaced)), SetLastError(now->replaceError), FALSE;
   }
   static BOOL WINAPI Move(LPCWSTR from, LPCWSTR to, DWORD flags) {
     return now->moveError ? (SetLastError(now->moveError), FALSE) : MoveFileExW(from, to, flags);
@@ -345,19 +326,16 @@ TEST(SnapshotPlacement, FailuresLeaveASnapshotUnderItsName) {
   snapshotPlacementCalls = {PlacementFailure::Replace, PlacementFailure::Move};
   DEVMODEA mode = {};
   mode.dmSize = sizeof mode;
-  const OwnedIconLayout icons = Owned(IconBlob({}));
-  PlacementFailure cases[] = {{ERROR_UNABLE_TO_REMOVE_REPLACED, 0, false, true},
-                              {ERROR_FILE_NOT_FOUND, 0, true, true},
-                              {ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_ACCESS_DENIED, true, true},
-                              {ERROR_SHARING_VIOLATION, ERROR_SHARING_VIOLATION, false, false}};
-  for (PlacementFailure& c : cases) {
-    SCOPED_TRACE(c.replaceError);
+  for (const PlacementFailure& c : {PlacementFailure{ERROR_UNABLE_TO_REMOVE_REPLACED, false, 0, true},
+                                    PlacementFailure{ERROR_FILE_NOT_FOUND, true, 0, true},
+                                    PlacementFailure{ERROR_UNABLE_TO_MOVE_REPLACEMENT, true, ERROR_ACCESS_DENIED, true},
+                                    PlacementFailure{ERROR_SHARING_VIOLATION, false, ERROR_SHARING_VIOLATION, false}}) {
     ASSERT_TRUE(WriteFileBytes(path, "old"));
     PlacementFailure::now = &c;
-    EXPECT_EQ(c.saved, Noted(WriteSnapshotFile(mode, icons, GammaTriple{})));
+    EXPECT_EQ(c.saved, Noted(WriteSnapshotFile(mode, Owned(IconBlob({})), GammaTriple{}))) << c.replaceError;
     EXPECT_TRUE(ReadFileBytes(path, &bytes) && bytes.size() == (c.saved ? sizeof mode + 8 + 24 : 3u))
-        << "the new snapshot, or the old one";
-    EXPECT_FALSE(FileExists(path.substr(0, path.size() - 4) + ".tmp"));
+        << "the new snapshot, or the old one: " << c.replaceError;
+    EXPECT_FALSE(FileExists(path.substr(0, path.size() - 4) + ".tmp")) << c.replaceError;
   }
   snapshotPlacementCalls = SnapshotPlacementCalls();
   DeleteFileA(path.c_str());
