@@ -244,14 +244,11 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   EXPECT_EQ(k.Control(IDCANCEL), k.Focus()) << "the focus starts on Exit";
 
   // Folded 13 pixels below Exit, and unfolded.
-  const RECT folded = k.Rect();
-  EXPECT_EQ(k.Rect(IDCANCEL).bottom + 13, folded.bottom);
+  EXPECT_EQ(k.Rect(IDCANCEL).bottom + 13, k.Rect().bottom);
   EXPECT_FALSE(IsWindowVisible(k.Control(IDC_ALL_USERS))) << "the keyboard reaches only what shows";
   Screenshot("Kestrin", "folded");
   ASSERT_TRUE(k.Command(IDC_FOLD));
-  const RECT full = k.Rect();
-  EXPECT_EQ("Less <<", k.Text(IDC_FOLD));
-  EXPECT_TRUE(full.left == folded.left && full.top == folded.top && full.bottom > k.Rect(IDC_SAVE_TIME).bottom);
+  EXPECT_TRUE(k.Text(IDC_FOLD) == "Less <<" && k.Rect().bottom > k.Rect(IDC_SAVE_TIME).bottom);
   EXPECT_TRUE(IsWindowVisible(k.Control(IDC_ALL_USERS))) << "shows again when unfolded";
   Screenshot("Kestrin", "unfolded");
 
@@ -599,9 +596,7 @@ TEST_F(KestrinE2E, CommandLine) {
   ExpectRun("/Restore /Icons", 0);
   EXPECT_EQ(many, desktop_->Icons());
   ExpectRun("/Restore \"\" /Icons", 2, "an empty argument after /Restore\r\nusage: *");  // a batch file's missing %1
-  ExpectRun("/Frobnicate", 2,
-            "unknown switch \"/Frobnicate\"\r\nusage: Kestrin [/Save | /Restore [/Icons] [/Resolution] [/Gamma] | /Run "
-            "PROGRAM [ARGUMENTS...] | /Watch [/Stop] | /Uninstall]\r\n");
+  ExpectRun("/Frobnicate", 2, "unknown switch \"/Frobnicate\"\r\nusage: Kestrin [/Save | /Restore [/Icons] *");
 
   // The temporary file a failed save keeps when it is the only copy left is restored from.
   const std::string snapshot = dir_->SnapshotPath(), temp = snapshot.substr(0, snapshot.size() - 4) + ".tmp";
