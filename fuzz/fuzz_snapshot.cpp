@@ -13,30 +13,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An exact-size copy, so that any read past the file is caught.
   const std::vector<uint8_t> file(data, data + size);
   DecodedSnapshot decoded;
-  if (DecodeSnapshot(file.data(), size, &decoded) != SnapshotError::kNone) {
-    if (decoded.icons || decoded.hasRamp) std::abort();  // a refusal hands nothing out
-    return 0;
-  }
+  const bool refused = DecodeSnapshot(file.data(), size, &decoded) != SnapshotError::kNone;
+  if (refused && (decoded.icons || decoded.hasRamp)) std::abort();  // a refusal hands nothing out
+  if (refused) return 0;
   const uint32_t length = decoded.iconsLength;
-  if (!decoded.icons || size < kDisplayRecordSize + size_t{length}) std::abort();
-  if (decoded.icons[length] != 0 || decoded.icons[length + 1] != 0) std::abort();
-  // What was accepted encodes back to the same record and blob, the gamma components the file
-  // held in full, the names block taken and the ramp block as the file holds it; the encoder
-  // refuses any blob the decoder should have refused.
+  if (!decoded.icons || size < kDisplayRecordSize + length || (decoded.icons[length] | decoded.icons[length + 1]))
+    std::abort();
+  // What was accepted encodes back to the same record and blob, the gamma components the file held in full, the names
+  // block taken and the ramp block as the file holds it; the encoder refuses any blob the decoder should have refused.
   std::vector<uint8_t> again;
   if (!EncodeSnapshot(decoded.displayRecord, decoded.icons.get(), length, decoded.gamma, &again, decoded.names.get(),
                       decoded.namesLength, decoded.hasRamp ? &decoded.ramp : nullptr))
     std::abort();
-  const size_t afterTriple = kDisplayRecordSize + length + kGammaTripleSize;
-  const size_t rampOut = afterTriple + decoded.namesLength;
+  const size_t namesAt = kDisplayRecordSize + length + kGammaTripleSize, rampOut = namesAt + decoded.namesLength;
   if (again.size() != rampOut + (decoded.hasRamp ? kGammaRampBlockSize : 0)) std::abort();
   const size_t tail = std::min<size_t>(size - kDisplayRecordSize - length, 24);
-  if (std::memcmp(again.data(), data, kDisplayRecordSize + length + tail / 8 * 8 + decoded.namesLength) != 0)
-    std::abort();
-  if (decoded.hasRamp) {
-    // In the file the ramp block follows any names block, taken or not, by its length word.
-    const size_t rampAt = afterTriple + IconNamesLengthAt(data + afterTriple, size - afterTriple);
-    if (std::memcmp(again.data() + rampOut, data + rampAt, kGammaRampBlockSize) != 0) std::abort();
-  }
+  if (std::memcmp(again.data(), data, kDisplayRecordSize + length + tail / 8 * 8 + decoded.namesLength)) std::abort();
+  // In the file the ramp block follows any names block, taken or not, by its length word.
+  const size_t rampAt = decoded.hasRamp ? namesAt + IconNamesLengthAt(data + namesAt, size - namesAt) : 0;
+  if (decoded.hasRamp && std::memcmp(again.data() + rampOut, data + rampAt, kGammaRampBlockSize) != 0) std::abort();
   return 0;
 }
