@@ -133,9 +133,9 @@ TEST_F(Seams, RecordsAtTheirLimits) {
   EXPECT_EQ(Texts({"Unable to retrieve icons position"}), Messages());
 }
 
-// Apply buffers whose words lie, and buffers someone else made first: refused or clipped
-// to what lies inside, never a read or write outside them.
-TEST_F(Seams, SharedBuffersThatLie) {
+// Apply buffers whose words lie, and buffers someone else made first: refused or clipped to what lies inside, never a
+// read or write outside them. Then shells that stall.
+TEST_F(Seams, SharedBuffersThatLieAndShellsThatStall) {
   // The reader's arithmetic is proved natively; here, that the agent gives it the buffer's real extent.
   Apply(With(IconBlob({{"Target", 500, 500}}), 0, 70000));
   EXPECT_EQ(10, desktop_->Icons().at(0).x) << "a length past the buffer's extent must be refused";
@@ -187,15 +187,10 @@ TEST_F(Seams, SharedBuffersThatLie) {
   });
   EXPECT_EQ(1, Applied(&client_, larger));
   letGo.join();
-  EXPECT_EQ(0, desktop_->state().faults) << "memory faults inside the shell";
-  desktop_->ProvokeFault();
-  EXPECT_EQ(1, desktop_->state().faults) << "the fault counter counts";
-}
 
-// A slow shell folder runs a modal loop inside a capture: commands meanwhile are refused
-// at once and a close waits; foreign windows and unknown commands change nothing; a hung
-// shell is given up on; a refused or timed-out capture is never read from the buffer.
-TEST_F(Seams, BusyForeignAndHungShells) {
+  // A slow shell folder runs a modal loop inside a capture: commands meanwhile are refused at once and a close waits;
+  // foreign windows and unknown commands change nothing; a hung shell is given up on; a refused or timed-out capture
+  // is never read from the buffer.
   OwnedIconLayout saved;
   ASSERT_NE(0u, Captured(&client_, &saved));
   ASSERT_TRUE(desktop_->Command("pump 3000"));
@@ -203,12 +198,12 @@ TEST_F(Seams, BusyForeignAndHungShells) {
   std::thread first([&] { firstResult = Send(AGENT_CMD_CAPTURE); });
   for (int i = 0; i < 500 && !desktop_->state().pumping; ++i) Sleep(20);
   EXPECT_TRUE(desktop_->state().pumping) << "the capture never reached the slow folder";
-  const ULONGLONG start = GetTickCount64();
+  const ULONGLONG busy = GetTickCount64();
   OwnedIconLayout refused, stale;
   EXPECT_EQ(0u, Captured(&client_, &refused));
   EXPECT_EQ(nullptr, refused.bytes.get()) << "the previous capture, still in the buffer, is not taken";
   EXPECT_EQ(0, Applied(&client_, saved));
-  EXPECT_LT(GetTickCount64() - start, 1500u) << "refused at once";
+  EXPECT_LT(GetTickCount64() - busy, 1500u) << "refused at once";
   DWORD_PTR ignored = 0;
   const HWND agent = client_.agentWindow;
   EXPECT_TRUE(SendMessageTimeoutA(agent, WM_CLOSE, 0, 0, SMTO_NORMAL, 2000, &ignored));
@@ -231,7 +226,7 @@ TEST_F(Seams, BusyForeignAndHungShells) {
                             IconBlob({{"Target", 400, 500}}).data(), 8 + kIconRecordSize));
   for (uintptr_t command : {uintptr_t{1}, uintptr_t{5}, ~uintptr_t{0}}) Send(command);
   DestroyWindow(foreign);
-  EXPECT_EQ(10, desktop_->Icons().at(0).x);
+  EXPECT_EQ(20, desktop_->Icons().at(0).x) << "foreign windows and unknown commands move nothing";
 
   client_.commandTimeoutMs = 1000;
   ASSERT_TRUE(desktop_->Command("hang 4000"));
@@ -251,7 +246,9 @@ TEST_F(Seams, BusyForeignAndHungShells) {
             Messages());
   EXPECT_FALSE(AgentSessionEnding(&client_, FALSE));
   EXPECT_TRUE(IsWindow(client_.agentWindow)) << "a refused session end keeps the agent";
-  EXPECT_EQ(0, desktop_->state().faults);
+  EXPECT_EQ(0, desktop_->state().faults) << "memory faults inside the shell";
+  desktop_->ProvokeFault();
+  EXPECT_EQ(1, desktop_->state().faults) << "the fault counter counts";
 }
 
 // An x86 program on a 64-bit shell (or the other way round) cannot hook it: said at once.
