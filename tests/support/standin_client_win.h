@@ -56,11 +56,10 @@ inline std::string IconBlob(const std::vector<StandinIcon>& icons) {
 
 class StandinDesktop {
  public:
-  // Starts the stand-in (`executable` relative to this program's directory) and waits, 30 s at most, until it is up.
-  // With `underWorkerW`, the DefView lies under a WorkerW.
-  static std::unique_ptr<StandinDesktop> Start(std::string* error, bool underWorkerW = false,
-                                               const std::string& executable = "standin.exe") {
-    const std::string exe = kestrin::test::ExecutableDirectory() + executable;
+  // Starts the stand-in beside this program and waits, 30 s at most, until it is up. With `underWorkerW`, the DefView
+  // lies under a WorkerW.
+  static std::unique_ptr<StandinDesktop> Start(std::string* error, bool underWorkerW = false) {
+    const std::string exe = kestrin::test::ExecutableDirectory() + "standin.exe";
     std::unique_ptr<StandinDesktop> desktop(new StandinDesktop);
     PROCESS_INFORMATION info = {};
     if (!(desktop->process_ = kestrin::test::StartProcess(exe, underWorkerW ? "--workerw" : "", error, &info)))
@@ -103,11 +102,7 @@ class StandinDesktop {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(control_, standin::kProvokeFaultMessage, 0, 0, SMTO_NORMAL, 10000, &ignored);
   }
-  // False when the stand-in refused the command, did not answer within 30 s, or is gone. Commands: "add X Y LABEL"
-  // (code page bytes; "addw": UTF-16LE), "addmany N" (icons "Icon 0" to "Icon N-1"), "mark" (see State), "driver 1"
-  // (the identity ramp on every display change, as drivers do), "relay 1" (icons re-laid in a column on every display
-  // change, as a shell does), "hang MS" (answered, then the UI thread stops pumping for MS), "pump MS" (the next text
-  // request runs a modal loop for MS first, as a slow shell folder does).
+  // False when the stand-in refused the command, did not answer within 30 s, or is gone (commands: tests/README.md).
   bool Command(const std::string& command) { return Exchange(command) == std::vector<std::string>{"ok"}; }
   bool AddIcon(const std::string& label, int x, int y) { return Command("add" + Place(x, y) + label); }
   bool AddIconUtf16(const std::wstring& label, int x, int y) {

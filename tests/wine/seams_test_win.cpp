@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <aclapi.h>
 #include <commctrl.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -16,7 +14,6 @@
 #include "icon_layout.h"
 #include "kestrin_driver_win.h"
 #include "lumiq_win.h"
-#include "single_instance_win.h"
 #include "snapshot_file_win.h"
 #include "snapshot_paths_win.h"
 #include "standin_client_win.h"
@@ -249,56 +246,6 @@ TEST_F(Seams, SharedBuffersThatLieAndShellsThatStall) {
   EXPECT_EQ(0, desktop_->state().faults) << "memory faults inside the shell";
   desktop_->ProvokeFault();
   EXPECT_EQ(1, desktop_->state().faults) << "the fault counter counts";
-}
-
-// An x86 program on a 64-bit shell (or the other way round) cannot hook it: said at once.
-TEST(OtherArchitecture, ShellIsRefusedWithoutAHook) {
-  if (const char* why = std::getenv("KESTRIN_NO_32BIT"); why && sizeof(void*) == 8)
-    GTEST_SKIP() << "needs the x86 stand-in desktop, but " << why;
-  std::string error;
-  auto desktop = StandinDesktop::Start(
-      &error, false, sizeof(void*) == 8 ? "..\\..\\x86\\bin\\standin.exe" : "..\\..\\x64\\bin\\standin.exe");
-  ASSERT_TRUE(desktop) << error;
-  AgentClient client;
-  const ULONGLONG start = GetTickCount64();
-  EXPECT_FALSE(Noted(ConnectAgent(&client)));
-  EXPECT_LT(GetTickCount64() - start, kAgentWakeUpTimeoutMs - 1000) << "no wait for a wake-up";
-  EXPECT_EQ(0, SetExplorerHook(0)) << "no hook was installed";
-  EXPECT_EQ(Texts({"Unable to access desktop"}), Messages());
-}
-
-// What an elevated Kestrin names must be writable from the user's medium processes (the shell, a second start): a
-// medium label that lets them write. Wine runs every process with one elevated token, so the open itself is not
-// shown. A mutex this start may not open (another user's, an older elevated one) means one runs.
-TEST(NamedObjects, OpenToTheUser) {
-  constexpr char kInstanceMutex[] = "Kestrin.MainWindow";
-  auto mediumMayWrite = [](const kestrin::UniqueHandle& object) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PACL label = nullptr;
-    void* ace = nullptr;
-    const bool read = GetSecurityInfo(object.get(), SE_KERNEL_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr,
-                                      nullptr, &label, &descriptor) == ERROR_SUCCESS;
-    kestrin::UniqueLocal owned(descriptor);
-    auto* medium = read && label && GetAce(label, 0, &ace) ? static_cast<SYSTEM_MANDATORY_LABEL_ACE*>(ace) : nullptr;
-    return medium && medium->Header.AceType == SYSTEM_MANDATORY_LABEL_ACE_TYPE &&
-           medium->Mask == SYSTEM_MANDATORY_LABEL_NO_WRITE_UP &&
-           *GetSidSubAuthority(&medium->SidStart, 0) == SECURITY_MANDATORY_MEDIUM_RID;
-  };
-  {
-    SingleInstance first;
-    ASSERT_TRUE(first.Claim() && PrepareMemory(100, kApplyBufferName, nullptr, 0));
-    EXPECT_TRUE(mediumMayWrite(kestrin::UniqueHandle(OpenMutexA(READ_CONTROL, FALSE, kInstanceMutex))));
-    EXPECT_TRUE(mediumMayWrite(kestrin::UniqueHandle(OpenFileMappingA(READ_CONTROL, FALSE, kApplyBufferName))));
-  }
-  ACL none;
-  SECURITY_DESCRIPTOR closed;
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, &closed, FALSE};
-  ASSERT_TRUE(InitializeAcl(&none, sizeof none, ACL_REVISION) &&
-              InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION) &&
-              SetSecurityDescriptorDacl(&closed, TRUE, &none, FALSE));
-  kestrin::UniqueHandle elsewhere(CreateMutexA(&attributes, FALSE, kInstanceMutex));
-  ASSERT_TRUE(elsewhere);
-  EXPECT_FALSE(SingleInstance().Claim());
 }
 
 // Once the new snapshot is complete, a snapshot is always left under its own name, whatever the calls that put it in
