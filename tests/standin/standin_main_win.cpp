@@ -1,13 +1,11 @@
-// standin.exe [--workerw] ["X Y LABEL"...]: a stand-in shell desktop for the tests, with those icons. Progman >
-// SHELLDLL_DefView > SysListView32 (with --workerw the DefView lies under a top-level WorkerW), owned by the UI thread,
-// where commands (WM_COPYDATA text at a message-only window titled with the process id) run, as inside Explorer;
-// replies and counters go to the mapping "KestrinStandin<pid>" (standin::State). "ready" goes to standard output.
-//
-// standin.exe --display: prints the current and the registry's display mode ("width height bits frequency"), as a
-// fresh process reads them under Wine, then "gamma R G B", entry 128 of each ramp channel. --display WIDTH HEIGHT
-// [EXPONENT [CODE]] sets both to that size and the ramp to that power curve (scripts/wine-run puts the display back
-// with it); with CODE it then moves the desktop's icons and ends with CODE. Steps before and after --display make it a
-// game as /Run meets it (Game, below).
+// standin.exe [--workerw] ["X Y LABEL"...]: a stand-in shell desktop with those icons, Progman > SHELLDLL_DefView >
+// SysListView32 (--workerw: the DefView under a top-level WorkerW). As in Explorer, its UI thread runs the commands
+// sent as WM_COPYDATA text to a message-only window titled with the process id; replies and counters go to the mapping
+// "KestrinStandin<pid>" (standin::State). Prints "ready" once up.
+// standin.exe --display prints the current and the registry's mode ("width height bits frequency"), as a fresh process
+// reads them under Wine, then "gamma R G B", entry 128 of each ramp channel. --display WIDTH HEIGHT [EXPONENT [CODE]]
+// sets both to that size and the ramp to that power curve (how scripts/wine-run puts the display back), then with CODE
+// moves the desktop's icons and ends with CODE. With steps around it, it is a game as /Run meets it (Game, below).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -30,10 +28,9 @@ std::vector<std::pair<std::string, POINT>> ListViewItems(HWND listView) {
   for (LRESULT i = 0, count = SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0); i < count; ++i) {
     char text[1026] = {};  // Wine's list view fills a too-small buffer without a terminator: a spare zero
     LVITEMA item{};
-    item.pszText = text;
-    item.cchTextMax = sizeof text - 1;
-    SendMessageA(listView, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+    item.pszText = text, item.cchTextMax = sizeof text - 1;
     POINT pt{};
+    SendMessageA(listView, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
     SendMessageA(listView, LVM_GETITEMPOSITION, i, reinterpret_cast<LPARAM>(&pt));
     items.emplace_back(text, pt);
   }
@@ -42,13 +39,10 @@ std::vector<std::pair<std::string, POINT>> ListViewItems(HWND listView) {
 
 namespace {
 
-HWND g_progman, g_workerw, g_control, g_listview;
-standin::State* g_state;  // the mapping's view
-WNDPROC g_listviewProc;
-unsigned g_pumpNextTextMs;  // a slow shell folder: the next text request runs a modal loop
-unsigned g_hangMs;
-bool g_driverResetsRamp;  // as most display drivers do on a mode change
-bool g_relaysIcons;       // as a shell does when the screen's size changes
+HWND g_listview;
+standin::State* g_state;
+unsigned g_hangMs, g_pumpNextTextMs;     // "pump": a slow shell folder, a modal loop on the next text request
+bool g_driverResetsRamp, g_relaysIcons;  // on a mode change, as most display drivers and a shell do
 
 unsigned long long ShownCursor() {
   CURSORINFO info{};
@@ -56,22 +50,27 @@ unsigned long long ShownCursor() {
   return GetCursorInfo(&info) ? reinterpret_cast<uintptr_t>(info.hCursor) : 0;
 }
 
+bool SetRamp(double exponent) {  // the same power curve on every channel
+  WORD ramp[3][256];
+  for (int i = 0; i < 256; ++i)
+    ramp[0][i] = ramp[1][i] = ramp[2][i] = static_cast<WORD>(std::lround(65535.0 * std::pow(i / 255.0, exponent)));
+  return SetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp);
+}
+
+void MoveEach(HWND listView, int x, int dx, int y, int dy) {  // icon i to (x + i * dx, y + i * dy)
+  for (LRESULT i = 0, count = listView ? SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0) : 0; i < count; ++i)
+    SendMessageA(listView, LVM_SETITEMPOSITION, static_cast<WPARAM>(i), MAKELPARAM(x + dx * i, y + dy * i));
+}
+
 LRESULT CALLBACK ProgmanProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_DISPLAYCHANGE && !g_state->displayChangedAt)
     g_state->cursorAtDisplayChange = ShownCursor(), g_state->displayChangedAt = GetTickCount64();
-  if (msg == WM_DISPLAYCHANGE && g_relaysIcons) {  // one column from the top left
-    for (LRESULT i = 0, count = SendMessageA(g_listview, LVM_GETITEMCOUNT, 0, 0); i < count; ++i)
-      SendMessageA(g_listview, LVM_SETITEMPOSITION, static_cast<WPARAM>(i), MAKELPARAM(10, 10 + 80 * i));
-  }
-  if (msg == WM_DISPLAYCHANGE && g_driverResetsRamp) {
-    WORD ramp[3][256];
-    for (int i = 0; i < 256; ++i) ramp[0][i] = ramp[1][i] = ramp[2][i] = static_cast<WORD>(257 * i);
-    SetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp);
-  }
+  if (msg == WM_DISPLAYCHANGE && g_relaysIcons) MoveEach(g_listview, 10, 0, 10, 80);  // one column from the top left
+  if (msg == WM_DISPLAYCHANGE && g_driverResetsRamp) SetRamp(1.0);
   return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
-LRESULT CALLBACK ListViewHook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK ListViewHook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
   if (msg == LVM_SETITEMPOSITION || msg == LVM_SETITEMPOSITION32) {
     InterlockedIncrement(&g_state->moves);
     if (!g_state->firstMoveAt) {
@@ -83,17 +82,13 @@ LRESULT CALLBACK ListViewHook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (GetWindowLongPtrA(hwnd, GWL_STYLE) & LVS_AUTOARRANGE) InterlockedIncrement(&g_state->movesWhileArranged);
   }
   if ((msg == LVM_GETITEMTEXTA || msg == LVM_GETITEMTEXTW) && g_pumpNextTextMs) {
-    const ULONGLONG end = GetTickCount64() + g_pumpNextTextMs;
-    g_pumpNextTextMs = 0;
+    const ULONGLONG end = GetTickCount64() + std::exchange(g_pumpNextTextMs, 0u);
     g_state->pumping = 1;
-    while (GetTickCount64() < end) {
-      MSG m;
+    for (MSG m; GetTickCount64() < end; Sleep(5))
       while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
-      Sleep(5);
-    }
     g_state->pumping = 0;
   }
-  return CallWindowProcA(g_listviewProc, hwnd, msg, wp, lp);
+  return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 // Wine swallows faults raised in window procedures; this count is how tests see them.
@@ -104,32 +99,26 @@ LONG CALLBACK CountFaults(EXCEPTION_POINTERS* info) {
 
 std::string AddIcon(bool wide, int x, int y, const std::string& bytes) {
   std::wstring label(bytes.size() + 1, L'\0');
-  if (wide)
-    std::memcpy(label.data(), bytes.data(), bytes.size() & ~size_t{1}), label.resize(bytes.size() / 2);
-  else
-    label.resize(MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), label.data(),
-                                     static_cast<int>(label.size())));
+  const int size = static_cast<int>(bytes.size());
+  label.resize(wide ? size / 2 : MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, label.data(), size + 1));
+  if (wide) std::memcpy(label.data(), bytes.data(), label.size() * 2);  // "addw": UTF-16LE
   LVITEMW item{};
-  item.mask = LVIF_TEXT;
+  item.mask = LVIF_TEXT, item.pszText = label.data();
   item.iItem = static_cast<int>(SendMessageA(g_listview, LVM_GETITEMCOUNT, 0, 0));
-  item.pszText = label.data();
   const int index = static_cast<int>(SendMessageW(g_listview, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   POINT pt{x, y};
   SendMessageA(g_listview, LVM_SETITEMPOSITION32, index, reinterpret_cast<LPARAM>(&pt));
   return index < 0 ? "error insert\n" : "ok\n";
 }
 
-// Runs on the UI thread.
 std::string Run(const std::string& line) {
   char verb[32] = {};
-  int a = 0, b = 0;
-  const int fields = std::sscanf(line.c_str(), "%31s %d %d", verb, &a, &b);
+  int a = 0, b = 0, at = 0;
+  const int fields = std::sscanf(line.c_str(), "%31s %d %d%n", verb, &a, &b, &at);
   const std::string v = verb;
-  // "add X Y LABEL": the label's bytes (UTF-16LE with "addw") are the rest of the command.
-  const size_t label = line.find(' ', line.find(' ', line.find(' ') + 1) + 1);
-  if ((v == "add" || v == "addw") && fields == 3 && label != std::string::npos)
-    return AddIcon(v == "addw", a, b, line.substr(label + 1));
-  if (v == "addmany" && fields == 2) {  // "addmany N": N icons more, "Icon 0" to "Icon N-1", in rows
+  if ((v == "add" || v == "addw") && fields == 3 && line[at] == ' ')  // the label's bytes: the rest of the line
+    return AddIcon(v == "addw", a, b, line.substr(at + 1));
+  if (v == "addmany" && fields == 2) {  // "Icon 0" to "Icon N-1", in rows
     SendMessageA(g_listview, WM_SETREDRAW, FALSE, 0);
     for (int i = 0; i < a; ++i) AddIcon(false, 10 + 70 * (i % 100), 10 + 70 * (i / 100), "Icon " + std::to_string(i));
     SendMessageA(g_listview, WM_SETREDRAW, TRUE, 0);
@@ -141,10 +130,8 @@ std::string Run(const std::string& line) {
       out += "icon " + std::to_string(pt.x) + " " + std::to_string(pt.y) + " " + text + "\n";
     return out;
   }
-  if (v == "mark") {
-    g_state->displayChangedAt = g_state->firstMoveAt = 0;
-    return g_state->cursorAtMark = ShownCursor(), "ok\n";
-  }
+  if (v == "mark")
+    return g_state->displayChangedAt = g_state->firstMoveAt = 0, g_state->cursorAtMark = ShownCursor(), "ok\n";
   if (v == "driver" && fields == 2) return g_driverResetsRamp = a != 0, "ok\n";
   if (v == "relay" && fields == 2) return g_relaysIcons = a != 0, "ok\n";
   if (v == "hang" && fields == 2 && a >= 0) return g_hangMs = static_cast<unsigned>(a), "ok\n";
@@ -164,23 +151,26 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_CLOSE) PostQuitMessage(0);
   if (msg != WM_COPYDATA) return DefWindowProcA(hwnd, msg, wp, lp);
   const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
-  std::string reply;
-  bool ran = false;
   try {
-    reply = Run(std::string(static_cast<const char*>(data->lpData), data->cbData)), ran = true;
+    const std::string reply = Run(std::string(static_cast<const char*>(data->lpData), data->cbData));
+    std::strncpy(g_state->reply, reply.c_str(), sizeof g_state->reply - 1);
   } catch (...) {  // nothing may cross the window procedure
+    std::strncpy(g_state->reply, "error out of memory\n", sizeof g_state->reply - 1);
   }
-  std::strncpy(g_state->reply, ran ? reply.c_str() : "error out of memory\n", sizeof g_state->reply - 1);
-  if (g_hangMs) {  // a hung shell: the reply is out, then this thread stops pumping
-    ReplyMessage(1);
-    Sleep(g_hangMs);
-    g_hangMs = 0;
-  }
+  if (g_hangMs) ReplyMessage(1), Sleep(std::exchange(g_hangMs, 0u));  // a hung shell: answered, then not pumping
   return 1;
 }
 
-HWND Window(const char* cls, DWORD style, HWND parent, HINSTANCE inst) {
-  return CreateWindowExA(0, cls, "", style | WS_CLIPCHILDREN, 0, 0, 800, 600, parent, nullptr, inst, nullptr);
+// Caption-less popups shown without activation stay unmanaged under Wine's X11 driver; with no window manager, hiding
+// a managed window stalls for 2 s.
+HWND Window(const char* cls, WNDPROC proc, const char* title, DWORD style, HWND parent) {
+  HINSTANCE inst = GetModuleHandleA(nullptr);
+  const WNDCLASSA wc{0, proc, 0, 0, inst, nullptr, nullptr, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), nullptr, cls};
+  if (proc && !RegisterClassA(&wc)) return nullptr;  // the list view's class is the system's
+  HWND window = CreateWindowExA(0, cls, title, style | WS_CLIPCHILDREN, 0, 0, 800, 600, parent, nullptr, inst, nullptr);
+  if (window && (style & WS_POPUP))
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+  return window;
 }
 
 void Print(DWORD stream, const std::string& text) {
@@ -189,51 +179,43 @@ void Print(DWORD stream, const std::string& text) {
 }
 
 bool SetScreen(DWORD width, DWORD height, double exponent) {
-  DEVMODEA mode = {};
+  DEVMODEA mode{};
   mode.dmSize = sizeof mode;
   mode.dmPelsWidth = width, mode.dmPelsHeight = height, mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
   bool ok = ChangeDisplaySettingsA(&mode, CDS_UPDATEREGISTRY | CDS_NORESET) == DISP_CHANGE_SUCCESSFUL;
   ok = ChangeDisplaySettingsA(&mode, 0) == DISP_CHANGE_SUCCESSFUL && ok;
-  WORD ramp[3][256];
-  for (int i = 0; i < 256; ++i)
-    ramp[0][i] = ramp[1][i] = ramp[2][i] = static_cast<WORD>(std::lround(65535.0 * std::pow(i / 255.0, exponent)));
-  return SetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp) && ok;
+  return SetRamp(exponent) && ok;
 }
 
 int Display(int argc, char** argv) {  // argv[0] is "--display"
-  const long width = argc >= 3 ? std::strtol(argv[1], nullptr, 10) : 1,
-             height = argc >= 3 ? std::strtol(argv[2], nullptr, 10) : 1;
-  const double exponent = argc >= 4 ? std::strtod(argv[3], nullptr) : 1.0;
+  const long width = argc >= 3 ? std::atol(argv[1]) : 1, height = argc >= 3 ? std::atol(argv[2]) : 1;
+  const double exponent = argc >= 4 ? std::atof(argv[3]) : 1.0;
   if (argc == 2 || argc > 5 || width <= 0 || height <= 0 || !(exponent >= 1.0 && exponent <= 4.0))
     return Print(STD_ERROR_HANDLE, "usage: standin --display [WIDTH HEIGHT [EXPONENT 1..4 [EXIT CODE]]]\n"), 2;
   if (argc >= 3 && !SetScreen(static_cast<DWORD>(width), static_cast<DWORD>(height), exponent))
     return Print(STD_ERROR_HANDLE, "standin: could not set the display\n"), 1;
   if (argc == 5) {  // list-view moves carry no pointer, so another process may make them
     HWND view = FindWindowExA(FindWindowA("Progman", nullptr), nullptr, "SHELLDLL_DefView", nullptr);
-    HWND list = FindWindowExA(view, nullptr, WC_LISTVIEWA, nullptr);
-    for (LRESULT i = 0, count = list ? SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) : 0; i < count; ++i)
-      SendMessageA(list, LVM_SETITEMPOSITION, static_cast<WPARAM>(i), MAKELPARAM(500 + 20 * i, 400));
+    MoveEach(FindWindowExA(view, nullptr, WC_LISTVIEWA, nullptr), 500, 20, 400, 0);
     return std::atoi(argv[4]);
   }
   bool ok = true;
   for (DWORD which : {ENUM_CURRENT_SETTINGS, ENUM_REGISTRY_SETTINGS}) {
-    DEVMODEA m = {};
+    DEVMODEA m{};
     m.dmSize = sizeof m;
     ok = EnumDisplaySettingsA(nullptr, which, &m) && ok;
     Print(STD_OUTPUT_HANDLE, std::to_string(m.dmPelsWidth) + " " + std::to_string(m.dmPelsHeight) + " " +
                                  std::to_string(m.dmBitsPerPel) + " " + std::to_string(m.dmDisplayFrequency) + "\n");
   }
   WORD ramp[3][256];
-  const bool gamma = GetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp);
-  Print(STD_OUTPUT_HANDLE, gamma ? "gamma " + std::to_string(ramp[0][128]) + " " + std::to_string(ramp[1][128]) + " " +
-                                       std::to_string(ramp[2][128]) + "\n"
-                                 : "gamma ?\n");
-  return ok && gamma ? 0 : 1;
+  if (!GetDeviceGammaRamp(kestrin::ScreenDC().get(), ramp)) return Print(STD_OUTPUT_HANDLE, "gamma ?\n"), 1;
+  Print(STD_OUTPUT_HANDLE, "gamma " + std::to_string(ramp[0][128]) + " " + std::to_string(ramp[1][128]) + " " +
+                               std::to_string(ramp[2][128]) + "\n");
+  return ok ? 0 : 1;
 }
 
-// A game as /Run meets it, steps in order: --late MS waits; --needs FILE ends with 4 unless FILE is in the folder it
-// was started in; --launch ends at once with 3, having started this program with the rest of the arguments (a
-// launcher); --display as above; --hold MS waits, then ends with --display's code.
+// A game as /Run meets it, steps in order: --late MS and --hold MS wait; --needs FILE ends with 4 unless FILE is in the
+// folder it started in; --launch (a launcher) starts this program with the rest, ends with 3; --display gives the code.
 int Game(int argc, char** argv) {
   int code = 0;
   for (int i = 1; i < argc; ++i) {
@@ -243,22 +225,19 @@ int Game(int argc, char** argv) {
     } else if (step == "--needs" && i + 1 < argc) {
       if (GetFileAttributesA(argv[++i]) == INVALID_FILE_ATTRIBUTES) return 4;
     } else if (step == "--launch") {
-      char self[MAX_PATH] = {};
-      GetModuleFileNameA(nullptr, self, MAX_PATH);
-      std::string line = "\"" + std::string(self) + "\"";
+      char self[MAX_PATH];
+      std::string line = "\"" + std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH)) + "\"";
       for (int j = i + 1; j < argc; ++j) line += std::string(" \"") + argv[j] + "\"";
       STARTUPINFOA startup{};
       startup.cb = sizeof startup;
       PROCESS_INFORMATION info{};
       if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return 1;
-      CloseHandle(info.hProcess), CloseHandle(info.hThread);
-      return 3;
+      return CloseHandle(info.hProcess), CloseHandle(info.hThread), 3;
     } else if (step == "--display") {
-      int end = i + 1;
-      while (end < argc && std::strncmp(argv[end], "--", 2) != 0) ++end;
-      code = Display(end - i, argv + i);
-      i = end - 1;
+      const int at = i;  // its arguments run up to the next step
+      while (i + 1 < argc && std::strncmp(argv[i + 1], "--", 2) != 0) ++i;
+      code = Display(i - at + 1, argv + at);
     } else {
       return Print(STD_ERROR_HANDLE, "standin: unknown step " + step + "\n"), 2;
     }
@@ -268,58 +247,34 @@ int Game(int argc, char** argv) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
-  if (__argc >= 2 && std::strncmp(__argv[1], "--", 2) == 0 && std::strcmp(__argv[1], "--workerw") != 0)
-    return Game(__argc, __argv);
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  const bool workerw = __argc >= 2 && std::strcmp(__argv[1], "--workerw") == 0;
+  if (__argc >= 2 && !workerw && std::strncmp(__argv[1], "--", 2) == 0) return Game(__argc, __argv);
   const std::string pid = std::to_string(GetCurrentProcessId());
   HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(standin::State),
                                       (standin::kMappingPrefix + pid).c_str());
-  g_state = mapping ? static_cast<standin::State*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
-  if (!g_state) return 5;
+  if (!(g_state = static_cast<standin::State*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)))) return 5;
   AddVectoredExceptionHandler(1, CountFaults);
-  const bool workerw = __argc >= 2 && std::strcmp(__argv[1], "--workerw") == 0;
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
-  InitCommonControlsEx(&icc);
-  for (const char* name : {"Progman", "SHELLDLL_DefView", "WorkerW", standin::kControlClass}) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = !std::strcmp(name, standin::kControlClass) ? ControlProc
-                     : !std::strcmp(name, "Progman")            ? ProgmanProc
-                                                                : DefWindowProcA;
-    wc.hInstance = inst;
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = name;
-    if (!RegisterClassA(&wc)) return 3;
-  }
-  // Caption-less popups shown without activation stay unmanaged under Wine's X11 driver;
-  // with no window manager, hiding a managed window stalls for 2 s.
-  g_progman = Window("Progman", WS_POPUP, nullptr, inst);
-  SetWindowTextA(g_progman, "Program Manager");
-  if (workerw) g_workerw = Window("WorkerW", WS_POPUP, nullptr, inst);
-  for (HWND top : {g_progman, g_workerw})
-    if (top)
-      SetWindowPos(top, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
-  HWND defview = Window("SHELLDLL_DefView", WS_CHILD | WS_VISIBLE, workerw ? g_workerw : g_progman, inst);
-  g_listview = Window(WC_LISTVIEWA, WS_CHILD | WS_VISIBLE | LVS_ICON, defview, inst);
-  g_control = CreateWindowExA(0, standin::kControlClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
-  if (!g_listview || !g_control) return 4;
-  // Wine's list view arranges every icon on its first paint that finds items, wiping the
-  // positions set so far. A real desktop was painted long ago: get that paint over with.
+  InitCommonControls();
+  HWND top = Window("Progman", ProgmanProc, "Program Manager", WS_POPUP, nullptr);
+  if (workerw) top = Window("WorkerW", DefWindowProcA, "", WS_POPUP, nullptr);
+  HWND defview = Window("SHELLDLL_DefView", DefWindowProcA, "", WS_CHILD | WS_VISIBLE, top);
+  g_listview = Window(WC_LISTVIEWA, nullptr, "", WS_CHILD | WS_VISIBLE | LVS_ICON, defview);
+  HWND control = Window(standin::kControlClass, ControlProc, "", 0, HWND_MESSAGE);
+  if (!g_listview || !control) return 4;
+  // Wine's list view arranges every icon on its first paint that finds items, wiping the positions set so far. A real
+  // desktop was painted long ago: get that paint over with.
   AddIcon(false, 0, 0, "x");
   RedrawWindow(g_listview, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   SendMessageA(g_listview, LVM_DELETEALLITEMS, 0, 0);
-  g_listviewProc =
-      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(g_listview, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListViewHook)));
-  for (int i = workerw ? 2 : 1; i < __argc; ++i) {  // "X Y LABEL"
-    int x = 0, y = 0, at = 0;
-    if (std::sscanf(__argv[i], "%d %d %n", &x, &y, &at) != 2 || !at) return 6;
-    AddIcon(false, x, y, __argv[i] + at);
-  }
+  SetWindowSubclass(g_listview, ListViewHook, 0, 0);
+  for (int i = workerw ? 2 : 1; i < __argc; ++i)  // "X Y LABEL"
+    if (Run(std::string("add ") + __argv[i]) != "ok\n") return 6;
   g_state->listView = reinterpret_cast<uintptr_t>(g_listview);
-  SetWindowTextA(g_control, pid.c_str());  // the client finds the stand-in by it, once it is up
+  SetWindowTextA(control, pid.c_str());  // the client finds the stand-in by it, once it is up
   // A shell that starts tells every program so: their notification icons are gone.
   PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
   Print(STD_OUTPUT_HANDLE, "ready\n");
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  for (MSG msg; GetMessageA(&msg, nullptr, 0, 0) > 0;) DispatchMessageA(&msg);
   return 0;
 }
