@@ -1,9 +1,12 @@
-// window_shot.exe TITLE FILE.bmp: saves what the screen shows of the top-level window titled
-// TITLE as a 32-bit top-down BMP, for the README's screenshots (scripts/bmp-to-png makes it
-// a PNG). scripts/run uses it, and the end-to-end test at the moments it shows the window in.
+// window_shot.exe NAME FILE.bmp [TO MESSAGE WPARAM LPARAM]: saves what the screen shows of the
+// top-level window NAME as a 32-bit top-down BMP, for the README's screenshots (scripts/bmp-to-png
+// makes it a PNG); first, when given, it posts the message that shows it (a command, a menu) to
+// the window TO. A NAME is a title, or class=CLASS for a window without one (a pop-up menu is
+// class=#32768). scripts/run uses it.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -11,16 +14,29 @@
 
 #include "win_handle_win.h"
 
-int main(int argc, char** argv) {
-  if (argc != 3) return std::fprintf(stderr, "usage: window_shot TITLE|#CLASS FILE.bmp\n"), 2;
-  // "#32768", a pop-up menu, has no title: such a window is found by its class.
-  const bool byClass = argv[1][0] == '#';
+namespace {
+HWND FindNamed(const std::string& name) {
+  const bool byClass = name.rfind("class=", 0) == 0;
   HWND window = nullptr;
-  for (int i = 0; i < 200 && !(window = byClass ? FindWindowA(argv[1], nullptr)
-                                                : FindWindowA(nullptr, argv[1]));
+  for (int i = 0; i < 200 && !(window = byClass ? FindWindowA(name.c_str() + 6, nullptr)
+                                                : FindWindowA(nullptr, name.c_str()));
        ++i)
     Sleep(50);
-  if (!window) return std::fprintf(stderr, "window_shot: no window titled \"%s\"\n", argv[1]), 1;
+  return window;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 && argc != 7)
+    return std::fprintf(stderr, "usage: window_shot NAME FILE.bmp [TO MESSAGE WPARAM LPARAM]\n"), 2;
+  if (argc == 7) {
+    HWND to = FindNamed(argv[3]);
+    if (!to || !PostMessageA(to, std::strtoul(argv[4], nullptr, 0),
+                             std::strtoul(argv[5], nullptr, 0), std::strtoul(argv[6], nullptr, 0)))
+      return std::fprintf(stderr, "window_shot: cannot post to \"%s\"\n", argv[3]), 1;
+  }
+  HWND window = FindNamed(argv[1]);
+  if (!window) return std::fprintf(stderr, "window_shot: no window \"%s\"\n", argv[1]), 1;
   RedrawWindow(window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Sleep(300);  // until it has painted

@@ -193,16 +193,6 @@ class KestrinE2E : public testing::Test {
     if (!lines.empty() && lines.back() == '*') lines.pop_back(), out.resize(std::min(out.size(), lines.size()));
     EXPECT_EQ(lines, out) << arguments;
   }
-  // What the screen shows of the window titled `title` (or of that class), for the README (scripts/screenshots).
-  void Screenshot(const std::string& title, const std::string& name) {
-    const std::string directory = ExecutableDirectory() + "..\\..\\screenshots\\",
-                      arch = sizeof(void*) == 8 ? "x64" : "x86";
-    std::string output;
-    CreateDirectoryA(directory.c_str(), nullptr);
-    EXPECT_EQ(0, RunAndRead(ExecutableDirectory() + "window_shot.exe",
-                            "\"" + title + "\" \"" + directory + name + "-" + arch + ".bmp\"", &output))
-        << output;
-  }
   // Runs the command and checks what the shell saw of it: a mode change, after the pause the icons, while the wait
   // cursor shows; the gamma not yet changed when the icons move.
   void ExpectModePauseIcons(int command) {
@@ -246,11 +236,9 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   // Folded 13 pixels below Exit, and unfolded.
   EXPECT_EQ(k.Rect(IDCANCEL).bottom + 13, k.Rect().bottom);
   EXPECT_FALSE(IsWindowVisible(k.Control(IDC_ALL_USERS))) << "the keyboard reaches only what shows";
-  Screenshot("Kestrin", "folded");
   ASSERT_TRUE(k.Command(IDC_FOLD));
   EXPECT_TRUE(k.Text(IDC_FOLD) == "Less <<" && k.Rect().bottom > k.Rect(IDC_SAVE_TIME).bottom);
   EXPECT_TRUE(IsWindowVisible(k.Control(IDC_ALL_USERS))) << "shows again when unfolded";
-  Screenshot("Kestrin", "unfolded");
 
   // A second start brings the running window forward and ends.
   std::string error;
@@ -325,7 +313,6 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   HWND link = GetDlgItem(about, IDC_ABOUT_LINK);
   EXPECT_EQ(0u, WindowText(GetDlgItem(about, IDC_ABOUT_VERSION)).find("Kestrin Version 1."));
   EXPECT_EQ("README-Windows.txt", WindowText(link));
-  Screenshot("About Kestrin", "about");
   PostMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   ASSERT_TRUE(k.WaitIdle());
   ExpectBoxes({"README-Windows.txt is missing beside the program"}, about);
@@ -670,12 +657,6 @@ TEST_F(KestrinE2E, AWeekUnderTheWatcher) {
   SendMessageTimeoutA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_NORMAL, 10000, &ignored);
   Ramp now{};
   EXPECT_TRUE(ReadScreenRamp(&now) && now == afterDriver) << "the ramp after a resume";
-
-  // Its menu, from a right click on its notification icon, for the README; Escape closes it.
-  PostMessageA(window, WM_APP + 1, 1, WM_RBUTTONUP);
-  Screenshot("#32768", "watcher-menu");
-  for (HWND menu; (menu = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(menu); Sleep(100))
-    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
 
   ExpectRun("/Watch /Stop", 0);
   DWORD code = 99;
