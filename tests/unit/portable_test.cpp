@@ -45,15 +45,13 @@ Bytes NamesFor(const Bytes& blob, const std::vector<std::u16string>& names, size
   block.resize(FinishIconNames(block.data(), at + extra, uint32_t(names.size()), blob.data(), uint32_t(blob.size())));
   return block;
 }
-// Every kind of name: accented, beyond U+FFFF, none, the longest, and one cut to the longest.
-const std::vector<std::u16string> kNameList = {u"R\u00E9sum\u00E9", u"\U0001F4C1 Projects", u"",
-                                               std::u16string(259, u'\u0416'), std::u16string(259, u'\u0416') + u"cut"};
-const Bytes kBlob = HandBlob(8 + 268 * 5, 5, {"a", "b", "c", "d", "e"}), kNames = NamesFor(kBlob, kNameList);
-// A display record whose dmSize (offset 36) and dmDriverExtra (38) are given.
-Bytes HandRecord(uint16_t size = 156, uint16_t extra = 0) {
-  Bytes r(36, 0x5A);
-  PutLE(r, size, 2), PutLE(r, extra, 2), r.resize(156, 0xA5);
-  return r;
+// An accented name, none, and one cut to the longest (259 units) as it is written.
+const std::vector<std::u16string> kNameList = {u"R\u00E9sum\u00E9", u"", std::u16string(262, u'\u0416')};
+const Bytes kBlob = HandBlob(8 + 268 * 3, 3, {"a", "b", "c"}), kNames = NamesFor(kBlob, kNameList);
+// A display record: dmSize (offset 36) 156 and dmDriverExtra (38) 0 among bytes that are neither.
+Bytes HandRecord() {
+  Bytes r(156, 0xA5);
+  return r[36] = 156, r[37] = r[38] = r[39] = 0, r;
 }
 const double kGamma[3] = {1.3, 1.6, 2.2};  // stored as the little-endian doubles they are on this host
 const Bytes kTriple(reinterpret_cast<const uint8_t*>(kGamma), reinterpret_cast<const uint8_t*>(kGamma + 3));
@@ -71,16 +69,14 @@ const Bytes kRampBlock = [] {
   b.insert(b.end(), covered.begin() + 24, covered.end());
   return b;
 }();
-// What decoding `size` bytes of `f`, `bit` flipped at `at`, gave: the gamma, names and ramp taken; or the error, the
-// output left alone.
+// What decoding `size` bytes of `f`, `bit` flipped at `at`, gave: the gamma, names and ramp taken, or the error.
 std::string Decoded(Bytes f, size_t size, size_t at = 0, uint8_t bit = 0) {
   DecodedSnapshot out;
   f.resize(size), f.shrink_to_fit(), f[at] ^= bit, out.iconsLength = 77;  // exactly `size` bytes: a read past is caught
   if (const SnapshotError error = DecodeSnapshot(f.data(), size, &out); error != SnapshotError::kNone)
     return "error " + std::to_string(int(error)) + (out.icons || out.iconsLength != 77 ? ", output changed" : "");
   std::ostringstream text;
-  text << (std::equal(f.begin(), f.begin() + 156, out.displayRecord) ? "" : "record lost, ") << out.gamma.red << " "
-       << out.gamma.green << " " << out.gamma.blue;
+  text << out.gamma.red << " " << out.gamma.green << " " << out.gamma.blue;
   if (out.names) text << (Bytes(out.names.get(), out.names.get() + out.namesLength) == kNames ? ", names" : ", other");
   if (out.hasRamp) text << (out.ramp == kRamp ? ", ramp" : ", other ramp");
   return text.str();
@@ -93,111 +89,80 @@ std::string Each(F f, std::initializer_list<std::string> inputs, std::string all
 }
 }  // namespace
 
-TEST(IconLayout, WriterLaysOutTheBytesAndTheReaderTrustsOnlyWhatLiesInsideTheLengthAndTheData) {
+TEST(SnapshotFormat, TheBlobIsReadInsideItsLengthAndTheFileGivesItsOwnNamesAndRampWhereWhole) {
+  // The blob as the agent reads it from a buffer: only what lies inside both its length word and the data.
   const Bytes two = HandBlob(544, 2, {"Recycle Bin", std::string(260, 'Z')});  // the second label unterminated
-  Bytes blob(544, 0xCC);
-  WriteIconLayoutHeader(blob.data(), 2);
-  for (uint32_t i = 0; i < 2; ++i)  // the labels as a list view that fills the buffer leaves them
-    WriteIconRecord(blob.data(), i, 10 * i, -20 * int(i), reinterpret_cast<const char*>(&two[16 + 268 * i]));
-  EXPECT_EQ(HandBlob(544, 2, {"Recycle Bin", std::string(259, 'Z')}), blob) << "each label written terminated";
-  EXPECT_TRUE(CaptureBufferSize(2) == 554 && CaptureBufferSize(16025997) == 4294967214u) << "with 10 spare bytes";
-  EXPECT_TRUE(CaptureBufferSize(-1) == 0 && CaptureBufferSize(16025998) == 0) << "none beyond 32 bits";
   EXPECT_TRUE(UsableLengthAt(two.data(), 544) == 544 && UsableLengthAt(two.data(), 543) == 0) << "inside the data";
   EXPECT_TRUE(IsUsableLength(0xFFFFFFF5u, SIZE_MAX) && !IsUsableLength(0xFFFFFFF6u, SIZE_MAX) && !IsUsableLength(7, 8));
   EXPECT_EQ(1u, UsableRecordCount(two.data(), 543)) << "last record cut short";
   EXPECT_EQ(0u, UsableRecordCount(HandBlob(276, uint32_t(-1), {"a"}).data(), 276)) << "negative count";
-  const IconRecordView first = ReadIconRecord(two.data(), 0), second = ReadIconRecord(two.data(), 1);
-  EXPECT_TRUE(first.x == 0 && first.y == 0 && second.x == 10 && second.y == -20);
-  EXPECT_EQ("Recycle Bin|" + std::string(259, 'Z'), std::string(first.label) + "|" + second.label) << "cut to 259";
-}
-
-TEST(SnapshotFormat, NamesOfEveryKindRoundTripAndTheFileHoldsTheBlobsOwnNamesAndTheRampOrWhatIsWholeOrNothing) {
+  EXPECT_EQ(std::string(259, 'Z'), ReadIconRecord(two.data(), 1).label) << "an unterminated label cut to 259";
   EXPECT_EQ(0xCBF43926u, Crc32(reinterpret_cast<const uint8_t*>("123456789"), 9)) << "the IEEE CRC-32";
   Bytes head = {'K', 'U', 'N', '1'};
-  PutLE(head, kNames.size()), PutLE(head, 5), PutLE(head, LoadU32(&kNames[12])), PutLE(head, 6, 2), PutLE(head, 'R', 2);
+  PutLE(head, kNames.size()), PutLE(head, 3), PutLE(head, LoadU32(&kNames[12])), PutLE(head, 6, 2), PutLE(head, 'R', 2);
   EXPECT_EQ(head, Bytes(kNames.begin(), kNames.begin() + 20)) << "magic, length, count, crc, then units in UTF-16LE";
-  IconNameCursor cursor(kNames.data());
-  char16_t name[260];
-  for (const std::u16string& given : kNameList)  // the longest as it is, a longer one cut to it
-    EXPECT_TRUE(cursor.Next(name) == std::min<size_t>(given.size(), 259) && name == given.substr(0, 259));
   const Bytes extra = NamesFor(kBlob, kNameList, 2);
   EXPECT_FALSE(IconNamesMatch(extra.data(), extra.size(), kBlob.data(), uint32_t(kBlob.size()))) << "2 zero bytes";
-  Bytes file, other = HandBlob(8 + 268 * 5, 5, {"a", "b", "c", "d", "f"});
-  auto encode = [&](const Bytes& record, const Bytes& blob, const GammaRamp* ramp = nullptr) {
-    return EncodeSnapshot(record.data(), blob.data(), uint32_t(blob.size()), {1.3, 1.6, 2.2}, &file, kNames.data(),
-                          uint32_t(kNames.size()), ramp);
-  };
-  // Nothing the decoder would refuse is written: dmSize 155, a length word short of the blob, a count that disagrees.
-  EXPECT_TRUE(!encode(HandRecord(155), kBlob) && file.empty());
-  EXPECT_FALSE(encode(HandRecord(), HandBlob(276, 1, {"A", "B"})) || encode(HandRecord(), HandBlob(276, 2, {"A"})));
+  Bytes file, other = HandBlob(8 + 268 * 3, 3, {"a", "b", "d"});
   for (int i = 0; i < 4; ++i) {  // another blob's names are not written; no ramp: as earlier versions wrote
     const bool named = i & 1, ramp = i & 2;
-    ASSERT_TRUE(encode(HandRecord(), named ? kBlob : other, ramp ? &kRamp : nullptr));
-    EXPECT_EQ(HandFile(HandRecord(), named ? kBlob : other, named ? kNames : Bytes(), ramp ? kRampBlock : Bytes()),
-              file);
-    EXPECT_EQ(std::string("1.3 1.6 2.2") + (named ? ", names" : "") + (ramp ? ", ramp" : ""),
-              Decoded(file, file.size()));
+    const Bytes& blob = named ? kBlob : other;
+    ASSERT_TRUE(EncodeSnapshot(HandRecord().data(), blob.data(), uint32_t(blob.size()), {1.3, 1.6, 2.2}, &file,
+                               kNames.data(), uint32_t(kNames.size()), ramp ? &kRamp : nullptr));
+    EXPECT_EQ(HandFile(HandRecord(), blob, named ? kNames : Bytes(), ramp ? kRampBlock : Bytes()), file);
+    EXPECT_TRUE(i != 2 || Decoded(file, file.size()) == "1.3 1.6 2.2, ramp") << "the ramp straight after the triple";
   }
-  // The last file holds the names and the ramp: cut anywhere after the blob, what is whole is taken.
+  // The last file holds the names and the ramp: cut anywhere after the blob, what is whole is taken. Damaged names are
+  // lost (the ramp too where their magic or length no longer lead to it); a damaged ramp is lost.
   const size_t tripleAt = 156 + kBlob.size(), namesAt = tripleAt + 24, rampAt = file.size() - kRampBlock.size();
-  for (size_t size = tripleAt, held = 0; size <= file.size(); held = ++size - tripleAt)
+  for (size_t at = tripleAt, held = 0; at <= file.size(); held = ++at - tripleAt) {
     EXPECT_EQ(std::string(held >= 8 ? "1.3 " : "1 ") + (held >= 16 ? "1.6 " : "1 ") + (held >= 24 ? "2.2" : "1") +
-                  (size >= rampAt ? ", names" : "") + (size == file.size() ? ", ramp" : ""),
-              Decoded(file, size))
+                  (at >= rampAt ? ", names" : "") + (at == file.size() ? ", ramp" : ""),
+              Decoded(file, at))
         << "cut to " << held << " bytes after the blob";
-  EXPECT_EQ("1.3 1.6 2.2, names, ramp", Decoded(file, file.size() + 1)) << "bytes after it are not the block's";
-  // Damaged names are lost (the ramp too where their magic or length no longer lead to it); a damaged ramp is lost.
-  for (size_t at = namesAt; at < file.size(); ++at) {
+    if (at < namesAt || at == file.size()) continue;  // then a bit of each byte of the blocks flipped
     const char* whole = at >= rampAt ? ", names" : at < namesAt + 8 ? "" : ", ramp";
-    EXPECT_EQ(std::string("1.3 1.6 2.2") + whole, Decoded(file, file.size(), at, 0x01)) << "bit 0 of byte " << at;
-    EXPECT_EQ(std::string("1.3 1.6 2.2") + whole, Decoded(file, file.size(), at, 0x80)) << "bit 7 of byte " << at;
+    EXPECT_EQ(std::string("1.3 1.6 2.2") + whole, Decoded(file, file.size(), at, 1 << at % 8)) << "byte " << at;
   }
+  EXPECT_EQ("1.3 1.6 2.2, names, ramp", Decoded(file, file.size() + 1)) << "bytes after it are not the block's";
   EXPECT_EQ("1.3 1.6 2.2, names", Decoded(file, file.size(), tripleAt, 0x80)) << "the triple changed after the block";
   // Refused, by reason: the file ends inside the record, dmDriverExtra 1, count 1 for two records, the blob cut.
   EXPECT_EQ("error 1 | error 2 | error 3 | error 4",
-            Decoded(HandRecord(), 155) + " | " + Decoded(HandFile(HandRecord(156, 1), HandBlob(8, 0)), 188) + " | " +
+            Decoded(HandRecord(), 155) + " | " + Decoded(HandFile(HandRecord(), HandBlob(8, 0)), 188, 38, 1) + " | " +
                 Decoded(HandFile(HandRecord(), HandBlob(544, 1, {"A", "B"})), 724) + " | " +
                 Decoded(file, tripleAt - 1));
 }
 
 TEST(TextRules, OptionValuesSaturatePathsFitIn260UnitsBesideTheProgramAndOnlyTheSnapshotsOwnNamesMatch) {
-  EXPECT_EQ("0 | 7 | 12 | 0 | 2147483647 | -2147483648 | 1",
+  EXPECT_EQ("0 | 7 | 12 | 0 | 2147483647 | -2147483648",
             Each([](const std::string& text) { return std::to_string(OptionValue(text.c_str())); },
-                 {"", " 7x", "\t +12", "- 5", std::string(100, '9'), "-" + std::string(100, '7'),
-                  std::string(99, '0') + "1"}));
-  EXPECT_TRUE(OptionValue(nullptr) == 0 && SaveTimeText(CalendarTime{2005, 3, 5, 21, 7, 9}) == "05/03/2005 - 21:07:09");
-  // The path built, or "refused, " and what the output held before.
-  auto snapshot = [](const std::string& module, const std::string& user, const std::string& computer = "PC1") {
-    std::string path = "kept";
-    return BuildSnapshotPath(module, computer, user, &path) ? path : "refused, " + path;
+                 {"", " 7x", "\t +12", "- 5", std::string(100, '9'), "-" + std::string(100, '7')}));
+  EXPECT_EQ("05/03/2005 - 21:07:09", SaveTimeText(CalendarTime{2005, 3, 5, 21, 7, 9})) << "day first, zero-padded";
+  // The snapshot path (given a user) or the options path, or "refused, " and what the output held before.
+  auto path = [](const std::string& module, const char* user = nullptr, const char* computer = "PC1") {
+    std::string out = "kept";
+    const bool built = user ? BuildSnapshotPath(module, computer, user, &out) : BuildOptionsPath(module, &out);
+    return built ? out : "refused, " + out;
   };
-  auto options = [](const std::string& module) {
-    std::string path = "kept";
-    return BuildOptionsPath(module, &path) ? path : "refused, " + path;
-  };
-  EXPECT_EQ("C:\\Tools\\PC1_desktop_anna.sav | C:PC1_desktop_anna.sav | refused, kept | refused, kept",
-            snapshot("C:\\Tools\\x.exe", "anna") + " | " + snapshot("C:x.exe", "anna") + " | " +
-                snapshot("C:\\x.exe", "anna", "") + " | " + snapshot("C:\\x.exe", ""));
+  EXPECT_EQ("C:\\Tools\\PC1_desktop_anna.sav | refused, kept | refused, kept",
+            path("C:\\Tools\\x.exe", "anna") + " | " + path("C:\\x.exe", "anna", "") + " | " + path("C:\\x.exe", ""));
   // A directory name cut at its dot; without a dot, appended to the whole path.
   EXPECT_EQ("C:\\Tools\\x.tar.ini | C:\\Tools\\x.ini | C:\\My.ini",
-            Each(options, {"C:\\Tools\\x.tar.exe", "C:\\Tools\\x", "C:\\My.Tools\\x"}));
+            Each(path, {"C:\\Tools\\x.tar.exe", "C:\\Tools\\x", "C:\\My.Tools\\x"}));
   // 259 UTF-16 units fit with a terminator, 260 do not; Cyrillic "Zhe" is one unit in two bytes, an emoji two in four.
   std::string deep = "d";  // 241 units in 481 bytes
   for (int i = 0; i < 80; ++i) deep += "\xD0\x96\xF0\x9F\x93\x81";
   EXPECT_EQ(deep + "\\PC1_desktop_u.sav | refused, kept | " + deep + "\\abcdefghijklm.ini | refused, kept",
-            snapshot(deep + "\\x.exe", "u") + " | " + snapshot(deep + "\\x.exe", "uu") + " | " +
-                options(deep + "\\abcdefghijklm.exe") + " | " + options(deep + "\\abcdefghijklmn.exe"));
-  // Where a save writes first; a watcher's record per resolution, of the snapshot's form so /Uninstall removes it.
-  EXPECT_EQ("C:\\K\\PC1_desktop_a.tmp | C:\\K\\PC1_desktop_a_1280x1024.sav",
-            SnapshotTempPath("C:\\K\\PC1_desktop_a.sav") + " | " +
-                ResolutionRecordPath("C:\\K\\PC1_desktop_a.sav", 1280, 1024));
-  for (const char* name : {"PC1_desktop_anna.sav", "pc2_DESKTOP_bob.SAV", "A_desktop_b_desktop_c.Sav",
-                           "FIFTEEN-CHARSXX_desktop_u.sav", "PC1_desktop_anna_1280x1024.sav",
-                           // a computer name of 15 characters in 28 bytes
-                           "\xD0\x9F\xD0\x9A-\xD0\x98\xD0\x92\xD0\x90\xD0\x9D-"
-                           "\xD0\x9F\xD0\x95\xD0\xA2\xD0\xA0\xD0\x9E\xD0\x92\xD0\x90_desktop_u.sav"}) {
-    const std::string temp = SnapshotTempPath(name);  // a save's temporary file beside it
-    EXPECT_TRUE(IsSnapshotFileName(name) && !IsSnapshotTempFileName(name)) << name;
+            path(deep + "\\x.exe", "u") + " | " + path(deep + "\\x.exe", "uu") + " | " +
+                path(deep + "\\abcdefghijklm.exe") + " | " + path(deep + "\\abcdefghijklmn.exe"));
+  // What /Uninstall removes: a snapshot, a watcher's record for a resolution and a save's temporary file beside each.
+  for (const char* name :
+       {"PC1_desktop_anna.sav", "pc2_DESKTOP_bob.SAV", "A_desktop_b_desktop_c.Sav", "FIFTEEN-CHARSXX_desktop_u.sav",
+        // a computer name of 15 characters in 28 bytes
+        "\xD0\x9F\xD0\x9A-\xD0\x98\xD0\x92\xD0\x90\xD0\x9D-"
+        "\xD0\x9F\xD0\x95\xD0\xA2\xD0\xA0\xD0\x9E\xD0\x92\xD0\x90_desktop_u.sav"}) {
+    const std::string record = ResolutionRecordPath(name, 1280, 1024), temp = SnapshotTempPath(name);
+    EXPECT_TRUE(IsSnapshotFileName(name) && IsSnapshotFileName(record) && !IsSnapshotTempFileName(name)) << record;
     EXPECT_TRUE(IsSnapshotTempFileName(temp) && !IsSnapshotFileName(temp)) << temp;
   }
   for (const char* name : {"other.sav", "_desktop_anna.sav", "PC1_desktop_.sav", "PC1_desktop_anna.sav.tmp",
@@ -229,35 +194,28 @@ TEST(CommandLine, ModesPartsMistakesAndTheProgramRunReadAsTheSystemTriesIt) {
   EXPECT_EQ("D:\\Games\\X\\ | D:\\ |  | ",
             Each(ProgramFolder, {"D:\\Games\\X\\x.exe", "D:\\x.exe", "x.exe", "C:x.exe"}));
   EXPECT_TRUE(IsShortcutName("Game.LNK") && !IsShortcutName("lnk") && !IsShortcutName("game.lnk.exe"));
-  EXPECT_EQ("\"C:\\My Games\\x.exe\" | \"\" | x.exe", Each(QuotedArgument, {"C:\\My Games\\x.exe", "", "x.exe"}));
 }
 
 TEST(LinkLabelGeometry, UnderlineAndTextDrawn) {
   // Style (SS_CENTER 1, SS_RIGHT 2 winning), client width, text width: the underline's from and to; halves truncated.
-  const int cases[][5] = {{0, 200, 350, 0, 350},    {2, 200, 57, 199, 142}, {2, 200, INT_MAX, 199, 0},
-                          {3, 200, 57, 199, 142},   {1, 200, 57, 72, 129},  {1, 201, 58, 71, 129},
-                          {1, 200, INT_MAX, 0, 200}};
+  const int cases[][5] = {{2, 200, 57, 199, 142}, {2, 200, INT_MAX, 199, 0}, {3, 200, 57, 199, 142},
+                          {1, 200, 57, 72, 129},  {1, 201, 58, 71, 129},     {1, 200, INT_MAX, 0, 200}};
   for (const auto& [style, right, w, from, to] : cases) {
     const UnderlineSpan span = LinkUnderlineSpan(LinkLabelDrawFormat(0x50000100 | style), right, w);
     EXPECT_TRUE(span.from == from && span.to == to) << style << " " << right << " " << w << ": " << span.from;
   }
-  // The text buffer holds 4095 characters and a terminator.
-  EXPECT_TRUE(LinkTextDrawnLength(-1) == 0 && LinkTextDrawnLength(4094) == 4094 &&
-              LinkTextDrawnLength(INT_MAX) == 4094);
+  EXPECT_TRUE(LinkTextDrawnLength(-1) == 0 && LinkTextDrawnLength(INT_MAX) == 4094) << "4094 and a terminator at most";
 }
 
 TEST(Gamma, RampEntriesAreTheInputToTheExponentAndOneDecimalExponentsReadBackInTheirOwnChannel) {
-  auto built = [](double red, double green, double blue) {
-    GammaRamp ramp{};
-    BuildGammaRamp(red, green, blue, ramp);
-    return ramp;
+  auto built = [](double red, double green, double blue, GammaRamp ramp = {}) {
+    return BuildGammaRamp(red, green, blue, ramp), ramp;
   };
   // Entry i of a channel is ((i + 1) / 256) ^ g * 65535, rounded; exponent 0 or below, 65535; NaN, linear.
   const int entries[][2] = {{0, 1}, {15, 256}, {256, 0}, {257, 2}, {261, 17}, {512, 256}, {512 + 127, 32768}};
   for (const auto& [at, value] : entries)
     EXPECT_EQ(value, built(2.0, 2.2, 1.0)[at]) << "red, green from 256, blue from 512: " << at;
-  const GammaRamp full = built(0.0, -3.0, -HUGE_VAL);
-  EXPECT_EQ(768, std::count(full.begin(), full.end(), 65535));
+  for (uint16_t entry : built(0.0, -3.0, -HUGE_VAL)) ASSERT_EQ(65535, entry) << "exponent 0 or below";
   EXPECT_EQ(built(1.0, 1.0, 1.0), built(NAN, -NAN, NAN)) << "NaN: linear, the exponent of \"unknown\"";
   for (int k = 1; k <= 59; ++k) {
     const int tenths[] = {k, 60 - k, (k * 7) % 59 + 1};  // a channel mix-up shows
@@ -268,9 +226,8 @@ TEST(Gamma, RampEntriesAreTheInputToTheExponentAndOneDecimalExponentsReadBackInT
   // Blue: 4 * 1.025 = 4.1 (a plain mean, 4.0). Red's first entry is skipped, zeros never count: nothing left, 1.0.
   GammaRamp sparse{};
   sparse[0] = 65535, sparse[256] = 1000, sparse[256 + 128] = 4096, sparse[512 + 128] = 4096;
-  std::string estimates = std::to_string(EstimateGammaExponent(nullptr, 0));
-  for (int c : {-1, 0, 1, 2, 3}) estimates += " " + std::to_string(EstimateGammaExponent(sparse.data(), c));
-  EXPECT_EQ("1.000000 1.000000 1.000000 2.000000 4.100000 1.000000", estimates) << "no ramp, then channels -1 to 3";
+  const double estimates[] = {1.0, 2.0, 4.1};
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(estimates[c], EstimateGammaExponent(sparse.data(), c)) << c;
 }
 
 // The watcher's day on a desktop simulated here: the test wakes the rules when they ask and does what they ask, logging
@@ -278,10 +235,7 @@ TEST(Gamma, RampEntriesAreTheInputToTheExponentAndOneDecimalExponentsReadBackInT
 TEST(WatchRules, ADayOfMovesModeChangesShellRestartsAndReturns) {
   static constexpr Resolution kWide{1920, 1080}, kSmall{800, 600}, kOdd{1024, 768};
   struct Desk {
-    void Expect(int64_t until, const std::string& did, const char* why) {
-      RunTo(until);
-      EXPECT_EQ(did, std::exchange(log, "")) << why;
-    }
+    std::string Until(int64_t at) { return RunTo(at), std::exchange(log, ""); }  // what was done by then
     void RunTo(int64_t at, int64_t late = 0) {  // each wake `late`, as a busy machine's timer fires
       while (rules.NextWakeMs() + late <= at) Do(rules.Wake(now = std::max(now, rules.NextWakeMs() + late)));
       now = at;
@@ -297,7 +251,7 @@ TEST(WatchRules, ADayOfMovesModeChangesShellRestartsAndReturns) {
       if (a.restoreIcons) layout = restoreWorks ? files.at(a.resolution) : layout, rules.Restored(now, restoreWorks);
       if (a.look) Do(rules.Looked(now, DesktopSight{screen, uint64_t(listView), captured, layout}));
       if (a.record) files[a.resolution] = layout, rules.Recorded(a.resolution, layout);
-      Note(a.record, "record" + width + ": " + std::to_string(layout));
+      Note(a.record, "record" + width + " " + std::to_string(layout));
     }
     void Note(bool done, const std::string& what) { log += done ? std::to_string(now) + " " + what + "; " : ""; }
 
@@ -314,20 +268,20 @@ TEST(WatchRules, ADayOfMovesModeChangesShellRestartsAndReturns) {
   desk.Move(7000, 2), desk.RunTo(9000, 1000), desk.RunTo(11000), desk.RunTo(14000, 1000);  // 2 first seen at 9000
   for (uint32_t layout = 3; layout <= 7; ++layout) desk.Move(30000 + 3000 * (layout - 2), layout);  // arranging
   desk.Move(52000, 8), desk.RunTo(56000), desk.captured = false, desk.RunTo(60000), desk.captured = true;
-  desk.Expect(68000, "6000 record 1920: 1; 14000 record 1920: 2; 52000 record 1920: 7; 68000 record 1920: 8; ",
-              "after a failed capture at 58000 the 5 s start again");
+  EXPECT_EQ("6000 record 1920 1; 14000 record 1920 2; 52000 record 1920 7; 68000 record 1920 8; ", desk.Until(68000))
+      << "after a failed capture at 58000 the 5 s start again";
 
   // Each resolution gets its own record back after the settle pause; nothing is recorded soon after.
   desk.Move(68000, 7), desk.Display(76500, kSmall);
-  desk.Expect(96000, "76000 record 1920: 7; 88000 record 800: 263; ",
-              "back to an earlier layout is a change too; no record to put back at 800: nothing until 86500");
+  EXPECT_EQ("76000 record 1920 7; 88000 record 800 263; ", desk.Until(96000))
+      << "back to an earlier layout is a change too; no record to put back at 800: nothing until 86500";
   desk.Move(96000, 600), desk.Display(106500, kWide), desk.Move(109000, 9);
-  desk.Expect(126500, "104000 record 800: 600; 108500 icons 1920; 108500 ramp 1920; 120000 record 1920: 9; ",
-              "9 stood 6 s at 116000: too soon after the restore");
+  EXPECT_EQ("104000 record 800 600; 108500 icons 1920; 108500 ramp 1920; 120000 record 1920 9; ", desk.Until(126500))
+      << "9 stood 6 s at 116000: too soon after the restore";
   desk.RunTo(126500), desk.screen = kSmall, desk.layout += 0x100;  // a broadcast missed: the look at 128000 sees it
   for (int i = 0; i < 10; ++i) desk.Display(146500 + 1000 * i, i % 2 ? kWide : kSmall);  // a game flipping modes
-  desk.Expect(186000, "130000 icons 800; 130000 ramp 800; 156500 icons 1920; 156500 ramp 1920; ",
-              "one restore, the last 10 s after the first change");
+  EXPECT_EQ("130000 icons 800; 130000 ramp 800; 156500 icons 1920; 156500 ramp 1920; ", desk.Until(186000))
+      << "one restore, the last 10 s after the first change";
 
   // A shell restart gets its icons back, a return to the session its ramp only. Icons that cannot be put back leave a
   // scrambled desktop, never taken for the user's; the user's next move is.
@@ -335,11 +289,12 @@ TEST(WatchRules, ADayOfMovesModeChangesShellRestartsAndReturns) {
   desk.RunTo(209500), desk.listView = 209500, desk.layout += 0x100, desk.captured = true;  // unannounced, as under Wine
   desk.restoreWorks = false, desk.RunTo(226000), desk.Do(desk.rules.Resumed());
   desk.Move(256000, 77), desk.Display(266000, kOdd), desk.Do(desk.rules.Resumed());
-  desk.Expect(266000,
-              "186500 reconnect; 186500 notification icon; 188500 icons 1920; 210000 reconnect; "
-              "210000 notification icon; 212000 icons 1920; 226000 ramp 1920; 264000 record 1920: 77; ",
-              "neither the new list view at 188000 nor none at 208000 is a restart; no ramp at 1024 without a record");
+  EXPECT_EQ(
+      "186500 reconnect; 186500 notification icon; 188500 icons 1920; 210000 reconnect; "
+      "210000 notification icon; 212000 icons 1920; 226000 ramp 1920; 264000 record 1920 77; ",
+      desk.Until(266000))
+      << "neither the new list view at 188000 nor none at 208000 is a restart; no ramp at 1024 without a record";
   desk.Display(270500, kWide), desk.Move(274000, 78);
-  desk.Expect(290000, "272500 icons 1920; 272500 ramp 1920; 284000 record 1920: 78; ",
-              "a move soon after a failed restore is recorded only once the quiet 10 s after it are over");
+  EXPECT_EQ("272500 icons 1920; 272500 ramp 1920; 284000 record 1920 78; ", desk.Until(290000))
+      << "a move soon after a failed restore is recorded only once the quiet 10 s after it are over";
 }
