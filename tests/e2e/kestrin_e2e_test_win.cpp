@@ -132,11 +132,6 @@ class KestrinE2E : public testing::Test {
     ASSERT_TRUE(k_->WaitForMainWindow(30000)) << "no main window";
     ASSERT_TRUE(k_->WaitIdle());
   }
-  void ExpectEnded(Kestrin& k) {
-    DWORD code = 99;
-    ASSERT_TRUE(k.WaitForExit(15000, &code)) << "Kestrin did not end";
-    EXPECT_EQ(0u, code);
-  }
   // The boxes shown since the last look, all captioned "Kestrin" and owned by the window.
   std::vector<SeenBox> ExpectBoxes(const std::vector<std::string>& texts, HWND owner = nullptr) {
     const std::vector<SeenBox> boxes = k_->TakeBoxes();
@@ -249,7 +244,7 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   std::string error;
   auto second = Kestrin::Start(dir_->File("Kestrin.exe"), "", &error);
   ASSERT_TRUE(second) << error;
-  ASSERT_NO_FATAL_FAILURE(ExpectEnded(*second));
+  EXPECT_EQ(0, second->ExitCode());
   EXPECT_TRUE(!second->SawVisibleWindow() && second->TakeBoxes().empty());
   EXPECT_EQ(k.main(), GetForegroundWindow()) << "the running window is brought forward";
 
@@ -348,7 +343,7 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   for (const auto& [check, leave, checks] : waysOut) {
     ASSERT_TRUE(k_->Click(check));
     leave();
-    ASSERT_NO_FATAL_FAILURE(ExpectEnded(*k_));
+    ASSERT_EQ(0, k_->ExitCode()) << "Kestrin ended";
     EXPECT_EQ(Options(checks), File(dir_->File("Kestrin.ini")));
     ASSERT_NO_FATAL_FAILURE(StartKestrin());
     EXPECT_EQ(checks, Checks()) << "at the next start";
@@ -504,9 +499,7 @@ TEST_F(KestrinE2E, CommandLine) {
                                     5000, &answer));
     EXPECT_LT(GetTickCount64() - sent, 1000u) << "a broadcast waits for the game";
   }
-  DWORD code = 0;
-  ASSERT_TRUE(run->WaitForExit(30000, &code));
-  EXPECT_EQ(3u, code) << "the launcher's own exit code, once its game has ended";
+  EXPECT_EQ(3, run->ExitCode(30000)) << "the launcher's own exit code, once its game has ended";
   Sleep(3000);  // a game still running, 3 s late, would change the screen meanwhile
   ExpectScreen("1280 x 1024", saved, kIcons, "/Run waits for the game a launcher started");
   // The same game through its shortcut, which names the folder to start in; a saved game, a document that the game
@@ -536,8 +529,7 @@ TEST_F(KestrinE2E, CommandLine) {
     }
   }
   ExpectScreen("1280 x 1024", saved, kIcons, "at the session's end");
-  ASSERT_TRUE(run->WaitForExit(15000, &code));
-  EXPECT_EQ(1u, code) << "the game's end was not seen";
+  EXPECT_EQ(1, run->ExitCode()) << "the game's end was not seen";
 
   // The window last captured and applied three icons; a larger desktop is saved and restored beside it.
   ASSERT_TRUE(desktop_->Command("addmany 40"));
@@ -623,8 +615,7 @@ TEST_F(KestrinE2E, AWeekUnderTheWatcher) {
   EXPECT_TRUE(ReadScreenRamp(&now) && now == afterDriver) << "the ramp after a resume";
 
   ExpectRun("/Watch /Stop", 0);
-  DWORD code = 99;
-  EXPECT_TRUE(watcher->WaitForExit(15000, &code) && code == 0) << "the watcher ends when asked";
+  EXPECT_EQ(0, watcher->ExitCode()) << "the watcher ends when asked";
   ExpectRun("/watch /stop", 1, "No Kestrin watcher is running\r\n");
   EXPECT_TRUE(watcher->TakeBoxes().empty());
 }

@@ -161,9 +161,11 @@ class Kestrin {
     if (IsRunning()) TerminateProcess(process_.get(), 1), WaitForSingleObject(process_.get(), 10000);
   }
   bool IsRunning() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
-  bool WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
-    return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0 &&
-           GetExitCodeProcess(process_.get(), exitCode);
+  long ExitCode(DWORD timeoutMs = 15000) {  // once it has ended; -1 while it runs
+    DWORD code = 0;
+    return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process_.get(), &code)
+               ? static_cast<long>(code)
+               : -1;
   }
   bool SawVisibleWindow() const { return sawVisibleWindow_; }
   // Its top-level windows (of the class), once there is one (none after `timeoutMs`).
@@ -219,10 +221,9 @@ class Kestrin {
     PostMessageA(target, WM_KEYUP, virtualKey, scan | 1 | (LPARAM{3} << 30));
   }
   // Until everything posted to the window's thread so far has been taken, with no message box open or shown meanwhile.
-  // A command may answer sent messages while it runs (it sends to the shell, a mode change broadcasts), so an answered
-  // WM_NULL proves nothing. A message posted behind the command is taken only once the command has returned, or by a
-  // nested loop: a message box's (watched here) or the About box's (which counts as idle). The marker is the pushed
-  // state of the hidden, disabled, commandless OK button.
+  // A command answers sent messages while it runs, so an answered WM_NULL proves nothing; a message posted behind it is
+  // taken once it has returned, or by a nested loop (a message box's, watched here, or the About box's, which counts as
+  // idle). The marker is the pushed state of the hidden, disabled, commandless OK button.
   bool WaitIdle(DWORD timeoutMs = 30000) {
     HWND marker = Control(IDOK);
     DWORD_PTR state = 0;
