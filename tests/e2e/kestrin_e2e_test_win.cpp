@@ -305,7 +305,7 @@ TEST_F(KestrinE2E, ADayOnOneDesktop) {
   ExpectScreen("1280 x 1024", savedRamp, savedIcons, "Restore Saved");
   EXPECT_EQ("1280 x 1024", RegistrySize());
 
-  // The About box, from the window menu; its link opens the README beside the program, or says it is missing.
+  // The About box, from the window menu; its link opens the README beside the program.
   HWND about = nullptr;
   k.SysCommand(SYSCMD_ABOUT | 15);  // the low four bits are masked off
   ASSERT_TRUE(Soon([&] { return IsWindowVisible(about = FindWindowA("#32770", "About Kestrin")); }, 10000));
