@@ -54,21 +54,6 @@ uint32_t UsableRecordCount(const uint8_t* data, size_t size) {
   return static_cast<uint32_t>(uint64_t(header.count) < fit ? uint64_t(header.count) : fit);
 }
 
-bool IsWellFormedIconLayout(const uint8_t* data, size_t size) {
-  IconLayoutHeader header;
-  if (!ReadIconLayoutHeader(data, size, &header) || header.count < 0) return false;
-  if (uint64_t{header.totalLength} !=
-      kIconLayoutHeaderSize + uint64_t(header.count) * kIconRecordSize)
-    return false;
-  if (!IsUsableLength(header.totalLength, size)) return false;
-  for (uint32_t i = 0; i < uint32_t(header.count); ++i) {
-    const uint8_t* label =
-        data + kIconLayoutHeaderSize + size_t{i} * kIconRecordSize + kIconRecordLabelOffset;
-    if (!std::memchr(label, 0, kIconLabelSize)) return false;
-  }
-  return true;
-}
-
 IconRecordView ReadIconRecord(const uint8_t* data, uint32_t index) {
   const uint8_t* record = data + kIconLayoutHeaderSize + size_t{index} * kIconRecordSize;
   IconRecordView view;

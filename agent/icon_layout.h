@@ -57,10 +57,6 @@ uint32_t UsableLengthAt(const uint8_t* view, size_t extent);
 // lie inside both `totalLength` and `size`; none when count is 0 or less.
 uint32_t UsableRecordCount(const uint8_t* data, size_t size);
 
-// True when the blob keeps every invariant: totalLength = 8 + 268 * count with count >= 0,
-// within `size`, and every label terminated inside its 260 bytes.
-bool IsWellFormedIconLayout(const uint8_t* data, size_t size);
-
 // Record `index` of a blob; the caller has checked index < UsableRecordCount.
 struct IconRecordView {
   int32_t x;

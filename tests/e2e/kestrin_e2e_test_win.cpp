@@ -173,13 +173,6 @@ class KestrinE2E : public testing::Test {
     EXPECT_TRUE(k_->Command(id)) << id;
     return static_cast<LONGLONG>(GetTickCount64() - pressed);
   }
-  // Another program directory inside the test's, removed once the stand-in that holds its Lumiq.dll has gone.
-  const ProgramDirectory* Inner(const std::string& name) {
-    std::string error;
-    inner_.push_back(ProgramDirectory::Create(&error, dir_->File(name + "\\")));
-    EXPECT_TRUE(inner_.back()) << error;
-    return inner_.back().get();
-  }
   // Kestrin's command line to its end, from the test's directory or `from`: its exit code, and the lines it printed,
   // exactly or up to a final '*'.
   void ExpectRun(const std::string& arguments, long code, std::string lines = "", const ProgramDirectory* from = {}) {
@@ -209,7 +202,7 @@ class KestrinE2E : public testing::Test {
 
   const Modes start_ = DisplayModes();  // the registry's when the test started
   std::unique_ptr<ProgramDirectory> dir_;
-  std::vector<std::unique_ptr<ProgramDirectory>> inner_;
+  std::unique_ptr<ProgramDirectory> inner_;  // inside dir_, removed once the stand-in that holds its Lumiq.dll has gone
   std::unique_ptr<StandinDesktop> desktop_;
   std::unique_ptr<Kestrin> k_;
 };
@@ -462,8 +455,9 @@ TEST_F(KestrinE2E, CommandLine) {
   ASSERT_TRUE(desktop_->Command("driver 1") && k_->Command(IDC_APPLY_SAVED_ICONS)) << "the window's agent still works";
 
   // From a program folder named outside the code page (Cyrillic "Zhe"): the snapshot and options beside it.
-  const ProgramDirectory* zhe = Inner("\xD0\x96");
-  ASSERT_TRUE(zhe);
+  std::string error;
+  const ProgramDirectory* zhe = (inner_ = ProgramDirectory::Create(&error, dir_->File("\xD0\x96\\"))).get();
+  ASSERT_TRUE(zhe) << error;
   ExpectRun("/Save", 0, "", zhe);
   ASSERT_TRUE(WriteFileBytes(zhe->File("Kestrin.ini"), Options("001")));
   ASSERT_NO_FATAL_FAILURE(MoveIcons(Offset(kIcons, 400, 300)));
@@ -485,7 +479,6 @@ TEST_F(KestrinE2E, CommandLine) {
   const std::string game = dir_->path + "My Game\\", arguments = "--needs game.dat --display 800 600 1.6 42";
   ASSERT_TRUE(CreateDirectoryA(game.c_str(), nullptr) && WriteFileBytes(game + "game.dat", "level 1") &&
               CopyFileA((ExecutableDirectory() + "standin.exe").c_str(), (game + "game.exe").c_str(), TRUE));
-  std::string error;
   auto run = Kestrin::Start(
       dir_->File("Kestrin.exe"),
       "/Run \"" + game + "game.exe\" --needs game.dat --launch --late 3000 --display 800 600 1.6 42", &error);
